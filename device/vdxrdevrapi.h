@@ -1,0 +1,85 @@
+// The device docked through the Remote API: the provider library is loaded
+// at run time and bound by name; the device-side library is deployed before
+// every remote call.
+#ifndef PONTIRO_DEVICE_VDXRDEVRAPI_H
+#define PONTIRO_DEVICE_VDXRDEVRAPI_H
+
+#include "device/rapitypes.h"
+#include "device/vdxrdev.h"
+
+#include <wx/dynlib.h>
+
+#include <cstdint>
+#include <vector>
+
+// Where the device-side library lives on the device.
+extern const wxChar* const DEVICE_LIBRARY_PATH;
+
+class VDXRDEVRAPI : public VDXRDEV
+{
+public:
+    VDXRDEVRAPI();
+    ~VDXRDEVRAPI() override;
+
+    bool Connect() override;
+    bool Disconnect() override;
+    bool CopyToDevice(const wxString& localPath, const wxString& path) override;
+    bool CopyFromDevice(const wxString& path, const wxString& localPath) override;
+    bool DeleteFile(const wxString& path) override;
+    bool Exists(const wxString& path) override;
+    bool DirExists(const wxString& path) override;
+    bool FileExists(const wxString& path) override;
+    bool CreateDir(const wxString& path, bool recursive) override;
+    bool ListDirs(const wxString& path, wxArrayString& names) override;
+    bool ListFiles(const wxString& path, wxArrayString& names) override;
+    wxString MapPath(const wxString& path) override;
+    wxString GetDeviceID() override;
+    wxString GetCardID(const wxString& mountFolder) override;
+    wxString GetMapVender() override;
+    wxString GetMapExtra() override;
+
+    // Whole-file transfers between a byte vector and a device file. A failed
+    // read leaves the vector empty.
+    virtual bool ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes);
+    virtual bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path);
+    // Copies length bytes into a vector and writes it with WriteFromMemory.
+    virtual bool WriteBytes(const void* data, const wxString& path, std::uint32_t length);
+
+protected:
+    // How a reply of the device-side library is read.
+    enum ReplyKind
+    {
+        REPLY_NARROW_TEXT,  // 8-bit text whose only zero byte is its last
+        REPLY_WIDE_TEXT     // UTF-16 text up to its first zero unit or the end
+    };
+
+    // Deploys the device-side library, then calls its export.
+    wxString RemoteCall(const char* function, const void* input, std::uint32_t inputSize,
+                        ReplyKind kind);
+    bool DeployLibrary();
+    void ForgetEntryPoints();
+
+    wxDynamicLibrary m_rapi;
+    rapi::CeRapiInitExFn m_ceRapiInitEx;
+    rapi::CeRapiUninitFn m_ceRapiUninit;
+    rapi::CeGetLastErrorFn m_ceGetLastError;
+    rapi::CeRapiGetErrorFn m_ceRapiGetError;
+    rapi::CeRapiInvokeFn m_ceRapiInvoke;
+    rapi::CeFindFirstFileFn m_ceFindFirstFile;
+    rapi::CeFindNextFileFn m_ceFindNextFile;
+    rapi::CeFindCloseFn m_ceFindClose;
+    rapi::CeCreateFileFn m_ceCreateFile;
+    rapi::CeReadFileFn m_ceReadFile;
+    rapi::CeWriteFileFn m_ceWriteFile;
+    rapi::CeGetFileSizeFn m_ceGetFileSize;
+    rapi::CeSetFilePointerFn m_ceSetFilePointer;
+    rapi::CeSetFileAttributesFn m_ceSetFileAttributes;
+    rapi::CeGetFileAttributesFn m_ceGetFileAttributes;
+    rapi::CeDeleteFileFn m_ceDeleteFile;
+    rapi::CeCloseHandleFn m_ceCloseHandle;
+    rapi::CeCreateDirectoryFn m_ceCreateDirectory;
+    rapi::CeRemoveDirectoryFn m_ceRemoveDirectory;
+    rapi::ReleaseReplyFn m_releaseReply;
+};
+
+#endif
