@@ -1,0 +1,68 @@
+#include "http/httpbuilderstream.h"
+
+#include "http/httpbuilder.h"
+
+#include <algorithm>
+
+wxHTTPBuilderStream::wxHTTPBuilderStream(wxHTTPBuilder& builder, wxUint32 contentLength)
+    : wxSocketInputStream(builder),
+      m_builder(&builder),
+      m_contentLength(contentLength),
+      m_bytesRead(0),
+      m_ended(contentLength == 0),
+      m_cut(false)
+{
+}
+
+wxHTTPBuilderStream::~wxHTTPBuilderStream()
+{
+    m_builder->Abort();
+}
+
+size_t wxHTTPBuilderStream::GetSize() const
+{
+    return m_contentLength;
+}
+
+wxUint32 wxHTTPBuilderStream::GetBytesDue() const
+{
+    if (m_contentLength == NoLength)
+        return 0;
+    return m_contentLength - m_bytesRead;
+}
+
+size_t wxHTTPBuilderStream::OnSysRead(void* buffer, size_t size)
+{
+    if (m_ended)
+    {
+        m_lasterror = m_cut ? wxSTREAM_READ_ERROR : wxSTREAM_EOF;
+        return 0;
+    }
+
+    // Never read past the announced length: what follows is not this body.
+    size_t wanted = std::min<size_t>(size, 0x7FFFFFFF);
+    if (m_contentLength != NoLength)
+        wanted = std::min<size_t>(wanted, m_contentLength - m_bytesRead);
+
+    m_builder->Read(buffer, static_cast<wxUint32>(wanted));
+    const size_t count = m_builder->LastCount();
+    m_bytesRead += static_cast<wxUint32>(count);
+
+    if (count < wanted)
+    {
+        // The socket waits for the whole count, so a short read means the
+        // connection ended: closed by the server, reset, or timed out. Only
+        // a clean close of a body without length is its regular end.
+        m_ended = true;
+        m_cut = m_contentLength != NoLength || !m_builder->IsClosed() ||
+                m_builder->LastError() == wxSOCKET_TIMEDOUT;
+    }
+    else if (m_contentLength != NoLength && m_bytesRead == m_contentLength)
+    {
+        m_ended = true;
+    }
+
+    if (count == 0)
+        m_lasterror = m_cut ? wxSTREAM_READ_ERROR : wxSTREAM_EOF;
+    return count;
+}
