@@ -1,0 +1,11 @@
+// The file of the device-side library vdxrapi, compiled into the program;
+// the Remote API device writes it to the device before every remote call.
+#ifndef PONTIRO_DEVICELIB_DEVICELIBRARYIMAGE_H
+#define PONTIRO_DEVICELIB_DEVICELIBRARYIMAGE_H
+
+#include <cstdint>
+
+extern const unsigned char g_deviceLibraryImage[];
+extern const std::uint32_t g_deviceLibraryImageSize;
+
+#endif
