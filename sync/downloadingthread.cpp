@@ -1,0 +1,239 @@
+#include "sync/downloadingthread.h"
+
+#include "app/events.h"
+#include "http/httpbuilder.h"
+#include "sync/syncdefs.h"
+
+#ifdef __WINDOWS__
+#include <winsock2.h>
+#define SHUT_RDWR SD_BOTH
+#else
+#include <sys/socket.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+
+// The marker is looked for in the bytes themselves: a window that cuts a
+// multi-byte character must not hide it.
+const std::size_t kMarkerWindow = 500;
+const char kLoginMarker[] = "<Error>";
+
+} // namespace
+
+bool HasLoginErrorMarker(const std::vector<unsigned char>& body)
+{
+    const std::size_t length = std::min(body.size(), kMarkerWindow);
+    const std::size_t markerLength = sizeof(kLoginMarker) - 1;
+    const auto end = body.begin() + static_cast<std::ptrdiff_t>(length);
+    return length >= markerLength &&
+           std::search(body.begin(), end, kLoginMarker, kLoginMarker + markerLength) != end;
+}
+
+DOWNLOADINGTHREAD::DOWNLOADINGTHREAD(wxHTTPBuilder* builder)
+    : wxThread(wxTHREAD_JOINABLE),
+      m_builder(builder),
+      m_armed{false, false, false},
+      m_buffer{nullptr, nullptr, nullptr},
+      m_done(false),
+      m_error(DOWNLOAD_ERR_NONE),
+      m_frame(nullptr),
+      m_step(0),
+      m_stopRequested(false),
+      m_connection(-1)
+{
+}
+
+DOWNLOADINGTHREAD::~DOWNLOADINGTHREAD() = default;
+
+void DOWNLOADINGTHREAD::SetJob(int slot, const wxString& url, std::vector<unsigned char>* buffer)
+{
+    m_url[slot] = url;
+    m_buffer[slot] = buffer;
+    m_armed[slot] = true;
+}
+
+void DOWNLOADINGTHREAD::SetJob1(const wxString& url, std::vector<unsigned char>* buffer)
+{
+    SetJob(0, url, buffer);
+}
+
+void DOWNLOADINGTHREAD::SetJob2(const wxString& url, std::vector<unsigned char>* buffer)
+{
+    SetJob(1, url, buffer);
+}
+
+void DOWNLOADINGTHREAD::SetJob3(const wxString& url, std::vector<unsigned char>* buffer)
+{
+    SetJob(2, url, buffer);
+}
+
+void DOWNLOADINGTHREAD::RequestStop()
+{
+    m_stopRequested = true;
+    std::lock_guard<std::mutex> lock(m_connectionLock);
+    // Only the socket is touched here, never the builder: the worker keeps
+    // the descriptor open until it has stopped watching it.
+    if (m_connection >= 0)
+        ::shutdown(m_connection, SHUT_RDWR);
+}
+
+void DOWNLOADINGTHREAD::WatchConnection(bool watching)
+{
+    std::lock_guard<std::mutex> lock(m_connectionLock);
+    m_connection = watching ? static_cast<int>(m_builder->GetSocket()) : -1;
+    if (watching && m_stopRequested && m_connection >= 0)
+        ::shutdown(m_connection, SHUT_RDWR);
+}
+
+void DOWNLOADINGTHREAD::Post(int id)
+{
+    if (!m_frame || m_stopRequested)
+        return;
+    auto* event = new wxNotifyEvent(EVT_DOWNLOADING, id);
+    event->SetInt(m_step);
+    wxQueueEvent(m_frame, event);
+}
+
+void DOWNLOADINGTHREAD::StepBegin()
+{
+    m_done = false;
+    Post(ID_DOWNLOAD_STEP_BEGIN);
+}
+
+void DOWNLOADINGTHREAD::StepEnd()
+{
+    Post(ID_DOWNLOAD_STEP_END);
+    m_done = true;
+}
+
+void DOWNLOADINGTHREAD::ReportFailure()
+{
+    m_step = STEP_FAILED;
+    m_done = false;
+    Post(ID_DOWNLOAD_STEP_END);
+}
+
+wxThread::ExitCode DOWNLOADINGTHREAD::Entry()
+{
+    if (!m_builder)
+        return 0;
+    static const int steps[3] = {STEP_JOB1, STEP_JOB2, STEP_JOB3};
+    for (int slot = 0; slot < 3; ++slot)
+    {
+        if (!m_armed[slot])
+            continue;
+        m_step = steps[slot];
+        StepBegin();
+        if (!Fetch(m_builder, m_url[slot], m_buffer[slot]))
+        {
+            ReportFailure();
+            return 0;
+        }
+        if (slot == 0 && HasLoginErrorMarker(*m_buffer[slot]))
+        {
+            m_error = DOWNLOAD_ERR_LOGIN;
+            ReportFailure();
+            return 0;
+        }
+        StepEnd();
+    }
+    m_done = true;
+    m_step = STEP_FINISHED;
+    Post(ID_DOWNLOAD_STEP_END);
+    return 0;
+}
+
+bool DOWNLOADINGTHREAD::Fetch(wxHTTPBuilder* builder, const wxString& url,
+                              std::vector<unsigned char>* destination)
+{
+    wxString target = url;
+    for (int redirects = 0;; ++redirects)
+    {
+        if (m_stopRequested)
+        {
+            m_error = DOWNLOAD_ERR_NO_RESPONSE;
+            return false;
+        }
+        std::unique_ptr<wxHTTPBuilderStream> stream(builder->OpenUrl(target, wxString()));
+        if (!stream)
+        {
+            m_error = DOWNLOAD_ERR_NO_RESPONSE;
+            return false;
+        }
+        const int status = builder->GetResponse();
+        if (status == 200)
+        {
+            WatchConnection(true);
+            const bool read = ReadBody(stream.get(), destination);
+            WatchConnection(false);
+            return read;
+        }
+        if (status != 301 && status != 302)
+        {
+            m_error = DOWNLOAD_ERR_HTTP;
+            return false;
+        }
+        target = builder->GetHeader(wxT("Location"));
+        stream.reset();
+        // A redirect loop ends here rather than keep the thread busy.
+        if (target.empty() || redirects >= MAX_REDIRECTS)
+        {
+            m_error = DOWNLOAD_ERR_HTTP;
+            return false;
+        }
+    }
+}
+
+bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsigned char>* destination)
+{
+    destination->clear();
+    const wxUint32 announced = stream->GetContentLength();
+    if (announced != wxHTTPBuilderStream::NoLength)
+    {
+        if (announced > MAX_BODY_BYTES)
+        {
+            m_error = DOWNLOAD_ERR_HTTP;
+            return false;
+        }
+        // Known size: one allocation instead of a doubling series.
+        destination->reserve(announced);
+    }
+
+    std::size_t count = 0;
+    std::size_t last = 0;
+    do
+    {
+        if (count > MAX_BODY_BYTES)
+        {
+            destination->clear();
+            m_error = DOWNLOAD_ERR_HTTP;
+            return false;
+        }
+        destination->resize(count + BODY_READ_CHUNK);
+        stream->Read(destination->data() + count, BODY_READ_CHUNK);
+        last = stream->LastRead();
+        count += last;
+    } while (last == BODY_READ_CHUNK);
+    destination->resize(count);
+
+    // An interrupted transfer is not the content: nothing of it may reach
+    // the device. A body past the limit is refused the same way.
+    if (m_stopRequested || stream->IsCut())
+    {
+        destination->clear();
+        m_error = DOWNLOAD_ERR_NO_RESPONSE;
+        return false;
+    }
+    if (count > MAX_BODY_BYTES)
+    {
+        destination->clear();
+        m_error = DOWNLOAD_ERR_HTTP;
+        return false;
+    }
+    return true;
+}

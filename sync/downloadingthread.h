@@ -1,0 +1,71 @@
+// Fetches the content of a run over HTTP into the window's buffers, one job
+// slot after the other, and reports each step with an event.
+#ifndef PONTIRO_SYNC_DOWNLOADINGTHREAD_H
+#define PONTIRO_SYNC_DOWNLOADINGTHREAD_H
+
+#include <wx/string.h>
+#include <wx/thread.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+class wxEvtHandler;
+class wxHTTPBuilder;
+class wxHTTPBuilderStream;
+
+class DOWNLOADINGTHREAD : public wxThread
+{
+public:
+    // The builder and the buffers are borrowed; they must outlive the thread.
+    explicit DOWNLOADINGTHREAD(wxHTTPBuilder* builder);
+    ~DOWNLOADINGTHREAD() override;
+
+    void SetJob1(const wxString& url, std::vector<unsigned char>* buffer);
+    void SetJob2(const wxString& url, std::vector<unsigned char>* buffer);
+    void SetJob3(const wxString& url, std::vector<unsigned char>* buffer);
+    void SetFrame(wxEvtHandler* frame) { m_frame = frame; }
+
+    bool IsDone() const { return m_done; }
+    std::int32_t GetError() const { return m_error; }
+
+    // Ends the thread soon from any thread: a transfer in progress is cut
+    // off, even one the server has stalled, and no further event is posted.
+    void RequestStop();
+
+protected:
+    ExitCode Entry() override;
+    bool Fetch(wxHTTPBuilder* builder, const wxString& url, std::vector<unsigned char>* destination);
+    // Reads the body into destination; false (with m_error set) when it was
+    // cut short, too large, or the thread was stopped.
+    bool ReadBody(wxHTTPBuilderStream* stream, std::vector<unsigned char>* destination);
+
+private:
+    void SetJob(int slot, const wxString& url, std::vector<unsigned char>* buffer);
+    void Post(int id);
+    void StepBegin();
+    void StepEnd();
+    void ReportFailure();
+    // The connection of the current response, so that RequestStop can cut it.
+    void WatchConnection(bool watching);
+
+    wxHTTPBuilder* m_builder;
+    bool m_armed[3];
+    wxString m_url[3];
+    std::vector<unsigned char>* m_buffer[3];
+    bool m_done;
+    std::int32_t m_error;
+    wxEvtHandler* m_frame;
+    std::int32_t m_step;
+
+    std::atomic<bool> m_stopRequested;
+    std::mutex m_connectionLock;
+    int m_connection; // socket of the response being read, -1 when none
+};
+
+// True when the first bytes of an address-book answer hold the server's
+// error marker "<Error>".
+bool HasLoginErrorMarker(const std::vector<unsigned char>& body);
+
+#endif
