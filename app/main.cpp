@@ -1,8 +1,5 @@
-// Placeholder entry point until the wizard window lands.
-#include <cstdio>
+// The program's entry point; everything else is in the pontiro_app library
+// so that test drivers can build the same window.
+#include "app/app.h"
 
-int main()
-{
-    std::fputs("Pontiro: the wizard window is not built yet.\n", stderr);
-    return 1;
-}
+wxIMPLEMENT_APP(MyApp);

@@ -1,0 +1,16 @@
+// The application object: creates the wizard window.
+#ifndef PONTIRO_APP_APP_H
+#define PONTIRO_APP_APP_H
+
+#include <wx/app.h>
+
+class MyApp : public wxApp
+{
+public:
+    ~MyApp() override;
+    bool OnInit() override;
+};
+
+wxDECLARE_APP(MyApp);
+
+#endif

@@ -1,0 +1,50 @@
+// A static text that shows its parent's picture behind its lines.
+#ifndef PONTIRO_APP_TRANSPARENTSTATICTEXT_H
+#define PONTIRO_APP_TRANSPARENTSTATICTEXT_H
+
+#include <wx/generic/stattextg.h>
+
+class wxBitmap;
+class wxPaintEvent;
+
+// A window that paints a picture at its client origin as its background.
+// Transparent texts on it copy the part of the picture they cover.
+class CBackgroundProvider
+{
+public:
+    virtual ~CBackgroundProvider() = default;
+    virtual const wxBitmap* GetBackgroundPicture() const = 0;
+};
+
+// Native labels on GTK paint a box in their background colour and cannot be
+// made see-through without a compositor, so this is built on the generic
+// label: it paints the covered part of the parent's picture (or, for a
+// parent without one, its background colour) and then the label's lines in
+// black, one below the other, empty lines included.
+class CTransparentStaticText : public wxGenericStaticText
+{
+public:
+    CTransparentStaticText() = default;
+    CTransparentStaticText(wxWindow* parent, wxWindowID id, const wxString& label,
+                           const wxPoint& pos = wxDefaultPosition,
+                           const wxSize& size = wxDefaultSize, long style = 0,
+                           const wxString& name = wxASCII_STR(wxStaticTextNameStr));
+
+    bool Create(wxWindow* parent, wxWindowID id, const wxString& label,
+                const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize,
+                long style = 0, const wxString& name = wxASCII_STR(wxStaticTextNameStr));
+
+    // The label split at every "\n", keeping empty lines and an empty last
+    // line after a final break.
+    static wxArrayString SplitLines(const wxString& label);
+
+protected:
+    virtual void OnPaint(wxPaintEvent& event);
+    wxSize DoGetBestClientSize() const override;
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(CTransparentStaticText);
+    wxDECLARE_EVENT_TABLE();
+};
+
+#endif
