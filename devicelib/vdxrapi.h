@@ -6,7 +6,7 @@
 
 #include "devicelib/cecore.h"
 
-#if defined(_WIN32_WCE)
+#if defined(_WIN32_WCE) || defined(_WIN32)
 #define VDXRAPI_EXPORT extern "C" __declspec(dllexport)
 #else
 #define VDXRAPI_EXPORT extern "C" __attribute__((visibility("default")))

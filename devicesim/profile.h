@@ -1,0 +1,95 @@
+// What only a device can answer, and the faults a test wants: read from the
+// profile file at the root of the simulated device's folder.
+#ifndef PONTIRO_DEVICESIM_PROFILE_H
+#define PONTIRO_DEVICESIM_PROFILE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace devsim
+{
+// Name of the profile file in the device's root folder; the device's own
+// file system does not show it.
+extern const char* const PROFILE_FILE_NAME;
+
+struct DeviceProfile
+{
+    // The link: how long after docking it comes up (never when negative),
+    // CeRapiInitEx's result and the result the record reports.
+    std::int64_t linkDelayMs = 0;
+    std::int32_t initResult = 0;
+    std::int32_t linkResult = 0;
+
+    // The adaptation layer's vendor codes.
+    bool vendorCodes = true;
+    std::string mapVender;
+    std::string mapExtra;
+
+    // IOCTL_HAL_GET_DEVICEID: built from the two parts, or given whole.
+    std::vector<std::uint8_t> deviceIdPreset;
+    std::vector<std::uint8_t> deviceIdPlatform;
+    bool hasDeviceIdRecord = false;
+    std::vector<std::uint8_t> deviceIdRecord;
+    std::uint32_t deviceIdError = 0;
+
+    // The storage card: where it is mounted (empty: no card) and what its
+    // identification holds; or the record given whole.
+    std::string cardFolder;
+    std::string cardManufacturer;
+    std::string cardSerial;
+    std::uint32_t cardFlags = 0;
+    bool hasCardRecord = false;
+    std::vector<std::uint8_t> cardRecord;
+    bool cardQueryFirstFails = false;
+    bool hasOemInfo = true;
+    std::string oemInfo = "Pontiro simulated device";
+
+    std::uint64_t diskTotal = 2ull << 30;
+    std::uint64_t diskFree = 1ull << 30;
+    std::uint32_t diskError = 0;
+
+    // Top-level windows (class name and title alike).
+    std::vector<std::string> windows;
+
+    // Faults of the Remote API's file operations. Paths are device paths;
+    // an empty fault path means every file.
+    std::vector<std::string> refuseCreate;
+    std::uint32_t refuseError = 5;
+    std::string writeFaultPath;
+    std::int64_t writeFailAfter = -1;
+    std::int64_t writeShortAfter = -1;
+    bool writeZero = false;
+    std::uint32_t writeError = 112;
+    std::string readFaultPath;
+    std::int64_t readFailAfter = -1;
+    std::uint32_t readError = 30;
+    std::uint32_t sizeExtra = 0;
+    bool listDots = false;
+
+    // Faults of remote calls: a failed CeRapiInvoke, a reply replaced or
+    // damaged on its way to the desktop (only for replyFunction when set),
+    // the Nth allocation of a call's export failing.
+    std::int32_t invokeResult = 0;
+    std::string replyFunction;
+    bool hasReply = false;
+    std::vector<std::uint8_t> reply;
+    std::string replyFault;
+    std::uint32_t allocFail = 0;
+
+    // Lines the parser did not understand.
+    std::vector<std::string> problems;
+};
+
+// "key = value" lines; "#" starts a comment line.
+DeviceProfile ParseProfile(const std::string& text);
+
+// The profile of the device rooted at root; defaults when it has none.
+DeviceProfile LoadProfile(const std::string& root);
+
+// A device path as the profile compares it: "/"-separated, no empty parts,
+// ASCII letters lower-cased (the device's file names ignore case).
+std::string NormalizeDevicePath(const std::string& path);
+}
+
+#endif
