@@ -4,7 +4,7 @@
 #include <wx/tokenzr.h>
 #include <wx/utils.h>
 
-wxDEFINE_EVENT(EVT_DEVICE, wxNotifyEvent);
+wxDEFINE_EVENT(EVT_DEVICE, wxThreadEvent);
 const int ID_DEVICE_STARTED = wxNewId();
 const int ID_DEVICE_PROGRESS = wxNewId();
 const int ID_DEVICE_FINISHED = wxNewId();
@@ -118,7 +118,7 @@ void VDXRDEV::Notify(int id, int percent)
 {
     if (!m_eventHandler)
         return;
-    wxNotifyEvent event(EVT_DEVICE, id);
+    wxThreadEvent event(EVT_DEVICE, id);
     event.SetInt(percent);
     m_eventHandler->AddPendingEvent(event);
 }
@@ -145,11 +145,11 @@ void VDXRDEV::NotifyFailed()
 
 int VDXRDEV::TransferPercent(std::uint64_t done, std::uint64_t size)
 {
-    if (size == 0)
+    if (size == 0 || done >= size)
         return 100;
-    // done * 100 could overflow for sizes near the 64-bit limit; split it.
-    const std::uint64_t percent = done / size * 100 + done % size * 100 / size;
-    return static_cast<int>(percent);
+    if (size <= UINT64_MAX / 100)
+        return static_cast<int>(done * 100 / size);
+    return static_cast<int>(done / (size / 100));
 }
 
 wxString VDXRDEV::SourceText(const wxString& name)

@@ -14,7 +14,9 @@ class wxArrayString;
 
 // Notifications of transfers: one event type, told apart by the event id.
 // The progress event carries the percentage (0 to 100) as its integer.
-wxDECLARE_EVENT(EVT_DEVICE, wxNotifyEvent);
+// wxThreadEvent, not a notify event: it is wxBase's, and it is made to be
+// queued from a worker thread.
+wxDECLARE_EVENT(EVT_DEVICE, wxThreadEvent);
 extern const int ID_DEVICE_STARTED;
 extern const int ID_DEVICE_PROGRESS;
 extern const int ID_DEVICE_FINISHED;

@@ -1,0 +1,69 @@
+// The device reached through its storage card in a card reader: device
+// paths are paths on the card's file system, and only the map-extra text
+// is known (read from the navigation software's license file).
+#ifndef PONTIRO_DEVICE_VDXRDEVCARD_H
+#define PONTIRO_DEVICE_VDXRDEVCARD_H
+
+#include "device/vdxrdevrapi.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Derives from the Remote API device so the program holds either through one
+// pointer type; it uses none of the Remote API members and loads no library.
+class VDXRDEVCARD : public VDXRDEVRAPI
+{
+public:
+#ifdef __WINDOWS__
+    // The card is the drive; device path /x maps to drive:/x.
+    explicit VDXRDEVCARD(wxChar drive);
+#else
+    // The card is the file system mounted at root; device path /x maps to
+    // root/x and cannot leave it.
+    explicit VDXRDEVCARD(const wxString& root);
+#endif
+    ~VDXRDEVCARD() override;
+
+    bool Connect() override;
+    bool Disconnect() override;
+    bool CopyToDevice(const wxString& localPath, const wxString& path) override;
+    bool CopyFromDevice(const wxString& path, const wxString& localPath) override;
+    bool DeleteFile(const wxString& path) override;
+    bool Exists(const wxString& path) override;
+    bool DirExists(const wxString& path) override;
+    bool FileExists(const wxString& path) override;
+    bool CreateDir(const wxString& path, bool recursive) override;
+    bool ListDirs(const wxString& path, wxArrayString& names) override;
+    bool ListFiles(const wxString& path, wxArrayString& names) override;
+    wxString MapPath(const wxString& path) override;
+    wxString GetDeviceID() override;
+    wxString GetCardID(const wxString& mountFolder) override;
+    wxString GetMapVender() override;
+    wxString GetMapExtra() override;
+    bool ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes) override;
+    bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path) override;
+
+    // The map-extra text in the bytes of a license file (UTF-16LE): from the
+    // first "K" followed by "ELVO" in any case up to the next zero unit or
+    // the end. Empty when there is no such marker.
+    static wxString ExtractMapExtra(const unsigned char* data, std::size_t size);
+    // The same as a range of 16-bit units: [begin, end) of the text.
+    static bool FindMapExtra(const std::uint16_t* units, std::size_t count,
+                             std::size_t& begin, std::size_t& end);
+
+    static const std::size_t WRITE_CHUNK = 10240;
+    static const std::size_t READ_CHUNK = 65536;
+
+private:
+    // Root of the card in local form, without a trailing separator.
+    wxString Root() const;
+
+#ifdef __WINDOWS__
+    wxChar m_drive;
+#else
+    wxString m_root;
+#endif
+};
+
+#endif
