@@ -26,6 +26,7 @@ class wxGauge;
 class wxLocale;
 class wxPaintEvent;
 class wxTextCtrl;
+class wxThreadEvent;
 class wxTimerEvent;
 
 class VDXRDEV;
@@ -147,11 +148,11 @@ protected:
 
     // Connection and run (frame_run.cpp).
     void OnTimer(wxTimerEvent& event);
-    void OnConnectDone(wxCommandEvent& event);
-    void OnUploadStepBegin(wxCommandEvent& event);
-    void OnUploadStepEnd(wxCommandEvent& event);
-    void OnDownloadStepBegin(wxCommandEvent& event);
-    void OnDownloadStepEnd(wxCommandEvent& event);
+    void OnConnectDone(wxThreadEvent& event);
+    void OnUploadStepBegin(wxThreadEvent& event);
+    void OnUploadStepEnd(wxThreadEvent& event);
+    void OnDownloadStepBegin(wxThreadEvent& event);
+    void OnDownloadStepEnd(wxThreadEvent& event);
 
     // Ends the worker threads and releases the device: the first steps of
     // destruction (frame_run.cpp).

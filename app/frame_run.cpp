@@ -4,6 +4,8 @@
 // request or a thread before that.
 #include "app/frame.h"
 
+#include <wx/event.h>
+
 void FrameDeleter::operator()(VDXRDEV*) const
 {
 }
@@ -53,22 +55,22 @@ void wxPontiroFrame::OnTimer(wxTimerEvent&)
 {
 }
 
-void wxPontiroFrame::OnConnectDone(wxCommandEvent&)
+void wxPontiroFrame::OnConnectDone(wxThreadEvent&)
 {
 }
 
-void wxPontiroFrame::OnUploadStepBegin(wxCommandEvent&)
+void wxPontiroFrame::OnUploadStepBegin(wxThreadEvent&)
 {
 }
 
-void wxPontiroFrame::OnUploadStepEnd(wxCommandEvent&)
+void wxPontiroFrame::OnUploadStepEnd(wxThreadEvent&)
 {
 }
 
-void wxPontiroFrame::OnDownloadStepBegin(wxCommandEvent&)
+void wxPontiroFrame::OnDownloadStepBegin(wxThreadEvent&)
 {
 }
 
-void wxPontiroFrame::OnDownloadStepEnd(wxCommandEvent&)
+void wxPontiroFrame::OnDownloadStepEnd(wxThreadEvent&)
 {
 }

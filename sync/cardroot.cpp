@@ -1,9 +1,11 @@
 #include "sync/cardroot.h"
 
 #include <wx/arrstr.h>
-#include <wx/ffile.h>
 #include <wx/filename.h>
 #include <wx/tokenzr.h>
+
+#include <fstream>
+#include <string>
 
 #ifndef __WINDOWS__
 #include <climits>
@@ -58,13 +60,12 @@ wxString DeepestMountPoint(const wxString& path, const wxArrayString& mountPoint
 wxArrayString ReadMountPoints(const wxString& mountsFile)
 {
     wxArrayString points;
-    wxFFile file(mountsFile, wxT("r"));
-    wxString text;
-    // The file has no size; ReadAll reads until its end.
-    if (!file.IsOpened() || !file.ReadAll(&text, wxConvUTF8))
-        return points;
-    for (const wxString& line : wxStringTokenize(text, wxT("\n"), wxTOKEN_STRTOK))
+    // The kernel's tables have no size: read line by line to their end.
+    std::ifstream file(static_cast<const char*>(mountsFile.fn_str()));
+    std::string raw;
+    while (std::getline(file, raw))
     {
+        const wxString line = wxString::FromUTF8(raw.c_str());
         const wxArrayString fields = wxStringTokenize(line, wxT(" \t"), wxTOKEN_STRTOK);
         if (fields.size() >= 2)
             points.push_back(UnescapeMountField(fields[1]));

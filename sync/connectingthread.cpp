@@ -77,7 +77,7 @@ wxThread::ExitCode CONNECTINGTHREAD::Entry()
         LocateNavFolder();
     if (m_frame)
     {
-        auto* event = new wxNotifyEvent(EVT_CONNECTING, ID_CONNECT_DONE);
+        auto* event = new wxThreadEvent(EVT_CONNECTING, ID_CONNECT_DONE);
         event->SetInt(m_serial);
         wxQueueEvent(m_frame, event);
     }

@@ -94,7 +94,7 @@ void DOWNLOADINGTHREAD::Post(int id)
 {
     if (!m_frame || m_stopRequested)
         return;
-    auto* event = new wxNotifyEvent(EVT_DOWNLOADING, id);
+    auto* event = new wxThreadEvent(EVT_DOWNLOADING, id);
     event->SetInt(m_step);
     wxQueueEvent(m_frame, event);
 }

@@ -60,7 +60,7 @@ void UPLOADINGTHREAD::Post(int id)
 {
     if (!m_frame || m_stopRequested)
         return;
-    auto* event = new wxNotifyEvent(EVT_UPLOADING, id);
+    auto* event = new wxThreadEvent(EVT_UPLOADING, id);
     event->SetInt(m_step);
     wxQueueEvent(m_frame, event);
 }

@@ -1,0 +1,488 @@
+// The three worker threads against the stand-in web service and a card
+// folder, with an event sink in place of the window.
+#include "sync/connectingthread.h"
+#include "sync/downloadingthread.h"
+#include "sync/navfolder.h"
+#include "sync/serverprotocol.h"
+#include "sync/syncdefs.h"
+#include "sync/uploadingthread.h"
+
+#include "app/events.h"
+#include "device/vdxrdevcard.h"
+#include "http/httpbuilder.h"
+#include "webservice/standinservice.h"
+
+#include <gtest/gtest.h>
+#include <wx/init.h>
+#include <wx/socket.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace
+{
+
+class WxEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        m_wx.reset(new wxInitializer);
+        wxSocketBase::Initialize();
+    }
+    void TearDown() override
+    {
+        wxSocketBase::Shutdown();
+        m_wx.reset();
+    }
+
+private:
+    std::unique_ptr<wxInitializer> m_wx;
+};
+
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+
+// Stands in for the window: records the events as "b2", "e2", ... and "c".
+class EventSink : public wxEvtHandler
+{
+public:
+    EventSink()
+    {
+        for (wxEventType type : {EVT_DOWNLOADING, EVT_UPLOADING, EVT_CONNECTING})
+            Bind(wxEventTypeTag<wxThreadEvent>(type), &EventSink::OnStep, this);
+    }
+    std::string Log()
+    {
+        // One event per call, as in the application's idle handling.
+        for (long before = -1; before != m_seen;)
+        {
+            before = m_seen;
+            ProcessPendingEvents();
+        }
+        return m_log;
+    }
+
+protected:
+    // Counts every event, the device's notifications too.
+    bool TryBefore(wxEvent& event) override
+    {
+        ++m_seen;
+        return wxEvtHandler::TryBefore(event);
+    }
+
+private:
+    long m_seen = 0;
+    void OnStep(wxThreadEvent& event)
+    {
+        if (!m_log.empty())
+            m_log += ' ';
+        const int id = event.GetId();
+        if (id == ID_CONNECT_DONE)
+            m_log += "c";
+        else
+            m_log += (id == ID_DOWNLOAD_STEP_BEGIN || id == ID_UPLOAD_STEP_BEGIN ? "b" : "e") +
+                     std::to_string(event.GetInt());
+    }
+    std::string m_log;
+};
+
+class TempDir
+{
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/pontiro-sync-XXXXXX";
+        m_path = ::mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
+    const std::string& Path() const { return m_path; }
+    void Write(const std::string& name, const std::string& data) const
+    {
+        const std::string full = m_path + "/" + name;
+        std::system(("mkdir -p \"$(dirname '" + full + "')\"").c_str());
+        std::ofstream(full, std::ios::binary) << data;
+    }
+    std::string Read(const std::string& name) const
+    {
+        std::ifstream in(m_path + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bool Exists(const std::string& name) const
+    {
+        struct stat info;
+        return ::stat((m_path + "/" + name).c_str(), &info) == 0;
+    }
+
+private:
+    std::string m_path;
+};
+
+std::string Text(const std::vector<unsigned char>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<unsigned char> Bytes(const std::string& text)
+{
+    return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+// --- download ---------------------------------------------------------------
+
+class DownloadTest : public ::testing::Test
+{
+protected:
+    DownloadTest()
+    {
+        m_content.Write("addressbook", "BEGIN:VCARD demo");
+        m_content.Write("radars", std::string(25000, 'r'));
+        m_content.Write("radarsv2", std::string(10240, '2'));
+        m_content.Write("radarsv3", "v3");
+        m_options.contentDir = m_content.Path();
+        m_options.email = "demo@example.com";
+        m_options.password = "secret";
+    }
+
+    bool StartService()
+    {
+        m_service.reset(new StandInService(m_options));
+        return m_service->Start();
+    }
+    wxString Url(const wxString& path) const
+    {
+        return ComposeRequestUrl(wxString::Format(wxT("127.0.0.1:%u"), m_service->Port()),
+                                 wxT("/pnd/request"), path);
+    }
+    // Runs the thread to its end; the buffers keep what it fetched.
+    std::string Run(DOWNLOADINGTHREAD& thread)
+    {
+        thread.SetFrame(&m_sink);
+        EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        return m_sink.Log();
+    }
+
+    TempDir m_content;
+    StandInService::Options m_options;
+    std::unique_ptr<StandInService> m_service;
+    wxHTTPBuilder m_builder;
+    EventSink m_sink;
+    std::vector<unsigned char> m_buffers[3];
+};
+
+TEST_F(DownloadTest, AllThreeSlotsInOrder)
+{
+    ASSERT_TRUE(StartService());
+    DOWNLOADINGTHREAD thread(&m_builder);
+    thread.SetJob1(Url(AddressBookPath(wxT("demo@example.com"), wxT("secret"))), &m_buffers[0]);
+    thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &m_buffers[1]);
+    thread.SetJob3(Url(SecondSpeedCamPath()), &m_buffers[2]);
+    EXPECT_EQ(Run(thread), "b2 e2 b3 e3 b4 e4 e5");
+    EXPECT_TRUE(thread.IsDone());
+    EXPECT_EQ(thread.GetError(), DOWNLOAD_ERR_NONE);
+    EXPECT_EQ(Text(m_buffers[0]), "BEGIN:VCARD demo");
+    EXPECT_EQ(m_buffers[1].size(), 25000u);
+    EXPECT_EQ(m_buffers[2].size(), 10240u); // exactly one read's worth
+
+    const auto requests = m_service->Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].uri, "/BtoB/PND/session?email=demo@example.com&password=secret");
+    EXPECT_EQ(requests[1].uri, "/BtoB/PND/radars");
+    EXPECT_EQ(requests[2].uri, "/BtoB/PND/radarsv2");
+    EXPECT_EQ(requests[0].headers.at("user-agent"), "Pontiro 1.2");
+}
+
+TEST_F(DownloadTest, RefusedLoginStopsTheRun)
+{
+    ASSERT_TRUE(StartService());
+    DOWNLOADINGTHREAD thread(&m_builder);
+    thread.SetJob1(Url(AddressBookPath(wxT("demo@example.com"), wxT("wrong"))), &m_buffers[0]);
+    thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &m_buffers[1]);
+    EXPECT_EQ(Run(thread), "b2 e6");
+    EXPECT_FALSE(thread.IsDone());
+    EXPECT_EQ(thread.GetError(), DOWNLOAD_ERR_LOGIN);
+    EXPECT_EQ(m_service->Requests().size(), 1u);
+}
+
+TEST_F(DownloadTest, LoginMarkerPastTheWindowIsContent)
+{
+    m_content.Write("addressbook", std::string(600, ' ') + "<Error>");
+    ASSERT_TRUE(StartService());
+    DOWNLOADINGTHREAD thread(&m_builder);
+    thread.SetJob1(Url(AddressBookPath(wxT("demo@example.com"), wxT("secret"))), &m_buffers[0]);
+    EXPECT_EQ(Run(thread), "b2 e2 e5");
+}
+
+TEST_F(DownloadTest, ServerMisbehaviourByErrorCode)
+{
+    struct Case
+    {
+        const char* fault;
+        int error; // DOWNLOAD_ERR_NONE: the content arrives whole
+    };
+    const Case cases[] = {
+        {"status:404", DOWNLOAD_ERR_NO_RESPONSE}, {"status:500", DOWNLOAD_ERR_NO_RESPONSE},
+        {"status:204", DOWNLOAD_ERR_HTTP},        {"nolocation", DOWNLOAD_ERR_HTTP},
+        {"redirects:10", DOWNLOAD_ERR_NONE},      {"redirects:11", DOWNLOAD_ERR_HTTP},
+        {"cut:20000", DOWNLOAD_ERR_NO_RESPONSE},  {"reset", DOWNLOAD_ERR_NO_RESPONSE},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.fault);
+        m_options.faults.clear();
+        ASSERT_TRUE(StandInService::ParseFault(c.fault, m_options.faults["radars"]));
+        ASSERT_TRUE(StartService());
+        EventSink sink;
+        wxHTTPBuilder builder;
+        std::vector<unsigned char> buffer = Bytes("old");
+        DOWNLOADINGTHREAD thread(&builder);
+        thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &buffer);
+        thread.SetJob3(Url(SecondSpeedCamPath()), &m_buffers[2]);
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        EXPECT_EQ(thread.GetError(), c.error);
+        if (c.error == DOWNLOAD_ERR_NONE)
+        {
+            EXPECT_EQ(sink.Log(), "b3 e3 b4 e4 e5");
+            EXPECT_EQ(buffer.size(), 25000u);
+        }
+        else
+        {
+            EXPECT_EQ(sink.Log(), "b3 e6");
+            // A cut body is never taken for the content.
+            EXPECT_NE(buffer.size(), 20000u);
+        }
+        m_service->Stop();
+    }
+}
+
+TEST_F(DownloadTest, NoServerIsNoResponse)
+{
+    // A port nothing listens on: bind one, then close it.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    DOWNLOADINGTHREAD thread(&m_builder);
+    thread.SetJob2(ComposeRequestUrl(wxString::Format(wxT("127.0.0.1:%u"), ntohs(address.sin_port)),
+                                     wxT("/x"), SpeedCamPath(DEVICE_KIND_OSELAN)),
+                   &m_buffers[1]);
+    EXPECT_EQ(Run(thread), "b3 e6");
+    EXPECT_EQ(thread.GetError(), DOWNLOAD_ERR_NO_RESPONSE);
+}
+
+TEST_F(DownloadTest, StopCutsOffAStalledTransfer)
+{
+    m_options.faults["radars"] = {StandInFault::Stall, 5000};
+    ASSERT_TRUE(StartService());
+    DOWNLOADINGTHREAD thread(&m_builder);
+    thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &m_buffers[1]);
+    thread.SetFrame(&m_sink);
+    ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+    // Wait until the server has stalled with a request in hand.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (m_service->Requests().empty() && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    const auto start = std::chrono::steady_clock::now();
+    thread.RequestStop();
+    thread.Wait();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(m_sink.Log(), "b3"); // nothing after the stop
+    EXPECT_TRUE(m_buffers[1].empty());
+}
+
+// --- upload -------------------------------------------------------------------
+
+class UploadTest : public ::testing::Test
+{
+protected:
+    UploadTest() : m_device(wxString::FromUTF8(m_card.Path().c_str()))
+    {
+        m_card.Write("Kelvo/license.db", "x");
+        g_navFolder = wxT("/Kelvo/");
+        EXPECT_TRUE(m_device.Connect());
+    }
+    std::string Run(UPLOADINGTHREAD& thread)
+    {
+        thread.SetFrame(&m_sink);
+        EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        return m_sink.Log();
+    }
+
+    TempDir m_card;
+    VDXRDEVCARD m_device;
+    EventSink m_sink;
+};
+
+TEST_F(UploadTest, EachSlotToItsFolder)
+{
+    m_card.Write("Kelvo/speedcam/old.txt", "");
+    UPLOADINGTHREAD thread(&m_device);
+    thread.SetJob1(wxT("addressbook"), wxT("book.vcf"), Bytes("BOOK"));
+    thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), Bytes("R1"));
+    thread.SetJob3(wxT("speedcam"), wxT("radarsv2.txt"), Bytes("R2"));
+    EXPECT_EQ(Run(thread), "b2 e2 b3 e3 b4 e4 e5");
+    EXPECT_TRUE(thread.IsDone());
+    EXPECT_EQ(m_card.Read("Kelvo/addressbook/book.vcf"), "BOOK");
+    EXPECT_EQ(m_card.Read("Kelvo/speedcam/radars.txt"), "R1");
+    EXPECT_EQ(m_card.Read("Kelvo/speedcam/radarsv2.txt"), "R2");
+}
+
+TEST_F(UploadTest, MissingSubFolderBelowABackslashNavFolderIsCreated)
+{
+    m_card.Write("SDMMC Card/Kelvo/license.db", "x");
+    g_navFolder = NAV_FOLDER_DEFAULT;
+    UPLOADINGTHREAD thread(&m_device);
+    thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), Bytes("R1"));
+    EXPECT_EQ(Run(thread), "b3 e3 e5");
+    EXPECT_EQ(m_card.Read("SDMMC Card/Kelvo/speedcam/radars.txt"), "R1");
+}
+
+TEST_F(UploadTest, EmptySlotsAreSkipped)
+{
+    UPLOADINGTHREAD thread(&m_device);
+    thread.SetJob1(wxT("addressbook"), wxT(""), Bytes("BOOK"));
+    thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), std::vector<unsigned char>());
+    EXPECT_EQ(Run(thread), "e5");
+    EXPECT_TRUE(thread.IsDone());
+    EXPECT_FALSE(m_card.Exists("Kelvo/addressbook"));
+}
+
+TEST_F(UploadTest, FailuresStopTheUpload)
+{
+    {
+        // No navigation folder: nothing is tried.
+        g_navFolder = wxT("/Missing/");
+        UPLOADINGTHREAD thread(&m_device);
+        thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), Bytes("R1"));
+        EXPECT_EQ(Run(thread), "e6");
+        EXPECT_FALSE(thread.IsDone());
+    }
+    {
+        // A folder where the file should go: the write fails after its begin.
+        EventSink sink;
+        g_navFolder = wxT("/Kelvo/");
+        m_card.Write("Kelvo/speedcam/radars.txt/inside", "");
+        UPLOADINGTHREAD thread(&m_device);
+        thread.SetJob1(wxT("addressbook"), wxT("book.vcf"), Bytes("BOOK"));
+        thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), Bytes("R1"));
+        thread.SetJob3(wxT("speedcam"), wxT("radarsv2.txt"), Bytes("R2"));
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        EXPECT_EQ(sink.Log(), "b2 e2 b3 e6");
+        EXPECT_FALSE(m_card.Exists("Kelvo/speedcam/radarsv2.txt"));
+    }
+}
+
+// --- connection ---------------------------------------------------------------
+
+std::string Utf16(const std::string& ascii)
+{
+    std::string out;
+    for (char c : ascii)
+    {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+class NeverLinkedDevice : public VDXRDEVCARD
+{
+public:
+    using VDXRDEVCARD::VDXRDEVCARD;
+    bool Connect() override { return false; }
+};
+
+struct Connection
+{
+    std::string log;
+    bool recognised;
+    bool folderFound;
+    int kind;
+};
+
+Connection Connect(VDXRDEV& device)
+{
+    EventSink sink;
+    CONNECTINGTHREAD thread(&device);
+    thread.SetFrame(&sink);
+    EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+    thread.Wait();
+    return {sink.Log(), thread.IsRecognised(), thread.IsFolderFound(), thread.GetDeviceKind()};
+}
+
+TEST(ConnectingThread, RecognisesAndFindsTheFolder)
+{
+    wxInitializer wx;
+    TempDir card;
+    VDXRDEVCARD device(wxString::FromUTF8(card.Path().c_str()));
+
+    card.Write("Kelvo/license.db", Utf16("xxKELVO map") + std::string(2, '\0'));
+    g_navFolder = wxT("/Kelvo/");
+    Connection c = Connect(device);
+    EXPECT_EQ(c.log, "c");
+    EXPECT_TRUE(c.recognised);
+    EXPECT_TRUE(c.folderFound);
+    EXPECT_EQ(c.kind, DEVICE_KIND_OSELAN);
+
+    // Kind 1 is probed once only.
+    g_navFolder = NAV_FOLDER_DEFAULT;
+    card.Write("SDMMC/Kelvo/license.db", "x");
+    c = Connect(device);
+    EXPECT_TRUE(c.recognised);
+    EXPECT_FALSE(c.folderFound);
+    EXPECT_EQ(g_navFolder, NAV_FOLDER_DEFAULT);
+
+    // Kind 2 falls back to the second folder, which then stays.
+    card.Write("Kelvo/license.db", Utf16("Kelvo5020 map"));
+    c = Connect(device);
+    EXPECT_EQ(c.kind, DEVICE_KIND_TARVIK);
+    EXPECT_TRUE(c.folderFound);
+    EXPECT_EQ(g_navFolder, NAV_FOLDER_TARVIK);
+
+    card.Write("Kelvo/license.db", Utf16("kelvo7070"));
+    c = Connect(device);
+    EXPECT_EQ(c.log, "c");
+    EXPECT_FALSE(c.recognised);
+    EXPECT_EQ(c.kind, DEVICE_KIND_NONE);
+}
+
+TEST(ConnectingThread, CancelEndsTheAttemptsWithoutAnEvent)
+{
+    wxInitializer wx;
+    TempDir card;
+    NeverLinkedDevice device(wxString::FromUTF8(card.Path().c_str()));
+    EventSink sink;
+    CONNECTINGTHREAD thread(&device);
+    thread.SetFrame(&sink);
+    ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const auto start = std::chrono::steady_clock::now();
+    thread.RequestCancel();
+    thread.Wait();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(sink.Log(), "");
+}
+
+} // namespace
