@@ -91,6 +91,9 @@ struct FrameDeleter
     void operator()(UPLOADINGTHREAD* thread) const;
 };
 
+// True until the first connection has read the memory-card option.
+extern bool g_firstStart;
+
 class wxPontiroFrame : public wxFrame, public CBackgroundProvider
 {
 public:
@@ -160,6 +163,10 @@ protected:
     // Sets the stop flag of the running download's request, if any
     // (frame_run.cpp).
     void StopRequest();
+    // Starts a connecting thread on m_device and the timer; ends and
+    // releases the current one (frame_flow.cpp).
+    void BeginConnecting();
+    void EndConnecting();
 
     // A page text in the text font, labelled with an already translated
     // text (frame_pages.cpp).
@@ -219,6 +226,8 @@ protected:
     bool m_useMemoryCard = false;
 
 private:
+    // The end-to-end tests drive the window as a user would.
+    friend class PontiroFrameDriver;
     wxDECLARE_EVENT_TABLE();
 };
 
