@@ -1,0 +1,23 @@
+# Lays out the Windows package and zips it (cmake -P; see CMakeLists.txt).
+file(REMOVE_RECURSE "${STAGE}")
+file(MAKE_DIRECTORY "${STAGE}")
+file(COPY "${EXE}" DESTINATION "${STAGE}")
+file(GLOB _langs LIST_DIRECTORIES true RELATIVE "${CATALOGS}" "${CATALOGS}/*")
+foreach(_lang IN LISTS _langs)
+    if(EXISTS "${CATALOGS}/${_lang}/lang.mo")
+        file(COPY "${CATALOGS}/${_lang}/lang.mo" DESTINATION "${STAGE}/${_lang}")
+    endif()
+endforeach()
+# Windows line ends, so Notepad shows the files as they are meant.
+foreach(_text "${INI}" "${README}")
+    get_filename_component(_name "${_text}" NAME)
+    configure_file("${_text}" "${STAGE}/${_name}" @ONLY NEWLINE_STYLE CRLF)
+endforeach()
+get_filename_component(_parent "${STAGE}" DIRECTORY)
+get_filename_component(_top "${STAGE}" NAME)
+file(REMOVE "${ZIP}")
+execute_process(COMMAND "${CMAKE_COMMAND}" -E tar cf "${ZIP}" --format=zip "${_top}"
+    WORKING_DIRECTORY "${_parent}" RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+    message(FATAL_ERROR "zipping ${STAGE} failed")
+endif()
