@@ -58,6 +58,22 @@ protected:
                         ReplyKind kind);
     bool DeployLibrary();
     void ForgetEntryPoints();
+    // Looks up all entry points by name; false when any is missing.
+    bool BindEntryPoints();
+    // False, with DEVICE_ERR_RAPI_ENTRY recorded, while nothing is bound.
+    bool IsBound();
+    // CeGetLastError, as the error record keeps it.
+    std::int32_t LastDeviceError() const;
+
+    rapi::DWORD Attributes(const wxString& path);
+    bool MakeFolder(const wxString& path);
+    bool ListEntries(const wxString& path, wxArrayString& names, bool folders);
+    rapi::HANDLE OpenDeviceFile(const wxString& path, bool forWriting);
+    std::uint64_t DeviceFileSize(rapi::HANDLE file);
+    // Ends an upload that went wrong: closes and deletes the device file,
+    // records the error and posts the failure.
+    void FailUpload(rapi::HANDLE file, const wxString& path, std::int32_t code,
+                    const wxString& text, std::int32_t systemError);
 
     wxDynamicLibrary m_rapi;
     rapi::CeRapiInitExFn m_ceRapiInitEx;

@@ -1,0 +1,76 @@
+#include "device/rapibinding.h"
+
+#include <wx/utils.h>
+
+#if defined(__WINDOWS__)
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdint>
+#include <poll.h>
+#endif
+
+namespace
+{
+#if defined(__WINDOWS__)
+void* RAPI_CALL ReleaseWithLocalFree(void* reply)
+{
+    return ::LocalFree(reply);
+}
+#endif
+}
+
+wxString RapiLibraryName()
+{
+#if defined(__WINDOWS__)
+    return wxS("rapi.dll");
+#else
+    wxString name;
+    if (wxGetEnv(wxS("PONTIRO_RAPI_LIBRARY"), &name) && !name.empty())
+        return name;
+    return wxDynamicLibrary::CanonicalizeName(wxS("rapi"));
+#endif
+}
+
+bool LoadRapiLibrary(wxDynamicLibrary& library, const wxString& name)
+{
+    return library.Load(name, wxDL_NOW | wxDL_VERBATIM | wxDL_QUIET);
+}
+
+void* FindRapiEntry(const wxDynamicLibrary& library, const char* name)
+{
+    if (!library.IsLoaded())
+        return nullptr;
+    // RawGetSymbol, unlike GetSymbol, logs nothing for a missing name.
+    return wxDynamicLibrary::RawGetSymbol(library.GetLibHandle(), wxString::FromAscii(name));
+}
+
+rapi::ReleaseReplyFn BindReplyRelease(const wxDynamicLibrary& library)
+{
+#if defined(__WINDOWS__)
+    (void)library;
+    return ReleaseWithLocalFree;
+#else
+    rapi::ReleaseReplyFn release = nullptr;
+    BindRapiEntry(library, "LocalFree", release);
+    return release;
+#endif
+}
+
+bool WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds)
+{
+    if (!event)
+        return false;
+#if defined(__WINDOWS__)
+    return ::WaitForSingleObject(static_cast<HANDLE>(event), milliseconds) == WAIT_OBJECT_0;
+#else
+    pollfd wait = {};
+    wait.fd = static_cast<int>(reinterpret_cast<std::intptr_t>(event));
+    wait.events = POLLIN;
+    int ready;
+    do
+        ready = ::poll(&wait, 1, static_cast<int>(milliseconds));
+    while (ready < 0 && errno == EINTR);
+    return ready > 0 && (wait.revents & POLLIN);
+#endif
+}

@@ -1,0 +1,83 @@
+// Writes that fail part-way because the card is full: the previous file
+// stays byte for byte, a new file does not appear, and no temporary is left.
+#include "device/vdxrdevcard.h"
+
+#include "devicetest.h"
+#include "fatcard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+namespace
+{
+struct FullCard
+{
+    const char* name;
+    std::function<std::string(MountedCard&)> mount;
+    std::size_t oldSize;
+    std::size_t newSize;   // more than the room left beside the old file
+};
+
+class FullCardTest : public testing::TestWithParam<FullCard>
+{
+};
+
+TEST_P(FullCardTest, AFailedWriteLeavesThePreviousFile)
+{
+    const FullCard& c = GetParam();
+    TempFolder dir;
+    MountedCard mounted(dir.Path());
+    PONTIRO_REQUIRE_MOUNT(c.mount(mounted));
+
+    VDXRDEVCARD card(mounted.Root());
+    EventLog log;
+    card.SetEventHandler(&log);
+    ASSERT_TRUE(card.CreateDir("/Kelvo", false));
+    const Bytes old = Pattern(c.oldSize, 11);
+    ASSERT_TRUE(card.WriteFromMemory(old, "/Kelvo/speedcam.txt"));
+    const std::vector<std::string> before = Entries(mounted.Root() + "/Kelvo");
+    WriteFile(dir / "big.bin", Pattern(c.newSize, 12));
+
+    struct Attempt
+    {
+        const char* name;
+        std::function<bool()> run;
+        const char* target;
+    } attempts[] = {
+        {"write from memory", [&] { return card.WriteFromMemory(Pattern(c.newSize, 12), "/Kelvo/speedcam.txt"); },
+         "/Kelvo/speedcam.txt"},
+        {"copy to the card", [&] { return card.CopyToDevice(dir / "big.bin", "/Kelvo/speedcam.txt"); },
+         "/Kelvo/speedcam.txt"},
+        {"new file", [&] { return card.WriteFromMemory(Pattern(c.newSize, 12), "/Kelvo/new.txt"); },
+         "/Kelvo/new.txt"},
+    };
+    for (const Attempt& a : attempts)
+    {
+        SCOPED_TRACE(a.name);
+        log.events.clear();
+        EXPECT_FALSE(a.run());
+        EXPECT_EQ(card.GetErrorCode(), DEVICE_ERR_WRITE);
+        EXPECT_EQ(card.GetErrorText(), std::string(">") + a.target);
+        ASSERT_GE(log.events.size(), 3u);
+        EXPECT_EQ(log.events.front(), "started");
+        EXPECT_EQ(log.events.back(), "failed");
+        EXPECT_EQ(ReadFile(mounted.Root() + "/Kelvo/speedcam.txt"), old);
+        EXPECT_EQ(Entries(mounted.Root() + "/Kelvo"), before);
+    }
+
+    // The room is back: the same write now succeeds.
+    ASSERT_TRUE(card.DeleteFile("/Kelvo/speedcam.txt"));
+    EXPECT_TRUE(card.WriteFromMemory(Pattern(c.newSize, 12), "/Kelvo/speedcam.txt"));
+    EXPECT_EQ(ReadFile(mounted.Root() + "/Kelvo/speedcam.txt"), Pattern(c.newSize, 12));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cards, FullCardTest,
+    testing::Values(
+        FullCard{"Tmpfs", [](MountedCard& m) { return m.MountTmpfs(256); }, 100 * 1024, 200 * 1024},
+        FullCard{"Fat12Image", [](MountedCard& m) { return m.MountFat(2048, 12); }, 800 * 1000,
+                 1500 * 1000}),
+    [](const testing::TestParamInfo<FullCard>& info) { return info.param.name; });
+}
