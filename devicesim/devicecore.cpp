@@ -231,7 +231,8 @@ DeviceCore& DeviceCore::Instance()
 }
 
 DeviceCore::DeviceCore()
-    : m_nextVolume(FIRST_VOLUME),
+    : m_nextSerial(1),
+      m_nextVolume(FIRST_VOLUME),
       m_callAllocations(0)
 {
 }
@@ -257,6 +258,13 @@ bool DeviceCore::IsLive(const void* block) const
 {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_blocks.count(block) != 0;
+}
+
+std::uint64_t DeviceCore::Serial(const void* block) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    const auto found = m_blocks.find(block);
+    return found == m_blocks.end() ? 0 : found->second;
 }
 
 CoreCounters DeviceCore::Counters() const
@@ -317,7 +325,7 @@ HLOCAL DeviceCore::LocalAlloc(UINT flags, UINT bytes)
     }
     // Memory not asked to be zeroed is not: code relying on it shows.
     std::memset(block, (flags & LMEM_ZEROINIT) ? 0 : 0xCD, bytes ? bytes : 1);
-    m_blocks[block] = bytes;
+    m_blocks[block] = m_nextSerial++;
     ++m_counters.allocations;
     return block;
 }

@@ -35,6 +35,8 @@ public:
     // A remote call starts: the profile's allocation fault counts from here.
     void BeginCall();
     bool IsLive(const void* block) const;
+    // Tells allocations at a reused address apart: 0 when not live.
+    std::uint64_t Serial(const void* block) const;
     CoreCounters Counters() const;
     // Forgets counters and log; blocks still live stay so.
     void Reset();
@@ -75,7 +77,8 @@ private:
 
     mutable std::mutex m_lock;
     DeviceProfile m_profile;
-    std::map<const void*, std::size_t> m_blocks;
+    std::map<const void*, std::uint64_t> m_blocks;   // block -> serial
+    std::uint64_t m_nextSerial;
     std::map<std::uintptr_t, Volume> m_volumes;
     std::uintptr_t m_nextVolume;
     std::uint32_t m_callAllocations;

@@ -376,12 +376,14 @@ HRESULT Provider::Invoke(LPCWSTR dllPath, LPCWSTR function, DWORD inputSize, con
         }
         std::memcpy(deviceInput, input, inputSize);
     }
+    const std::uint64_t inputSerial = core.Serial(deviceInput);
     core.BeginCall();
     DWORD replySize = 0;
     BYTE* reply = nullptr;
     ++m_exportCalls;
     const LONG result = exported(inputSize, deviceInput, &replySize, &reply, nullptr);
-    if (deviceInput && core.IsLive(deviceInput))
+    // The reply may well sit where the released input was.
+    if (deviceInput && core.Serial(deviceInput) == inputSerial)
     {
         ++m_inputsLeft;
         Log("input not released by " + name);

@@ -1,0 +1,123 @@
+// Loading and binding the provider, and the connection attempt.
+#include "simdevice.h"
+
+#include "device/rapibinding.h"
+#include "device/vdxrdevrapi.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+TEST(RapiConnect, ConnectsAndDisconnects)
+{
+    SimDevice sim;
+    VDXRDEVRAPI device;
+    EXPECT_EQ(TRANSPORT_ACTIVESYNC, device.GetTransport());
+    ASSERT_TRUE(device.Connect());
+    EXPECT_TRUE(device.IsConnected());
+    EXPECT_EQ(0, device.GetErrorCode());
+    EXPECT_TRUE(device.Disconnect());
+    EXPECT_FALSE(device.IsConnected());
+    EXPECT_EQ(1u, SimDevice::Counters().inits);
+    EXPECT_EQ(1u, SimDevice::Counters().uninits);
+}
+
+TEST(RapiConnect, MissingProviderIsReportedByNameAndTriedAgain)
+{
+    SimDevice sim;
+    const std::string missing = sim.Root() + "/no-such-provider.so";
+    ::setenv("PONTIRO_RAPI_LIBRARY", missing.c_str(), 1);
+    VDXRDEVRAPI device;
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        EXPECT_FALSE(device.Connect());
+        EXPECT_EQ(DEVICE_ERR_NO_RAPI, device.GetErrorCode());
+        EXPECT_EQ(wxString::FromUTF8(missing), device.GetErrorText());
+        EXPECT_EQ(0, device.GetSystemError());
+    }
+    // Installed later: the next attempt loads it.
+    ::setenv("PONTIRO_RAPI_LIBRARY", SIM_PROVIDER, 1);
+    EXPECT_TRUE(device.Connect());
+    EXPECT_EQ(0, device.GetErrorCode());
+}
+
+TEST(RapiConnect, WithoutTheVariableTheUsualLibraryNameIsTried)
+{
+    SimDevice sim;
+    ::unsetenv("PONTIRO_RAPI_LIBRARY");
+    EXPECT_EQ(wxS("librapi.so"), RapiLibraryName());
+    ::setenv("PONTIRO_RAPI_LIBRARY", "", 1);
+    EXPECT_EQ(wxS("librapi.so"), RapiLibraryName());
+    ::setenv("PONTIRO_RAPI_LIBRARY", "/opt/x/librapi-other.so", 1);
+    EXPECT_EQ(wxS("/opt/x/librapi-other.so"), RapiLibraryName());
+}
+
+TEST(RapiConnect, ProviderLackingOneEntryPointIsRefusedAndUnloaded)
+{
+    SimDevice sim;
+    ::setenv("PONTIRO_RAPI_LIBRARY", SIM_PARTIAL_PROVIDER, 1);
+    VDXRDEVRAPI device;
+    EXPECT_FALSE(device.Connect());
+    EXPECT_EQ(DEVICE_ERR_RAPI_ENTRY, device.GetErrorCode());
+    EXPECT_TRUE(device.GetErrorText().empty());
+    EXPECT_EQ(0u, SimDevice::Counters().inits);
+    // Unloaded: the next attempt loads whatever is named now.
+    ::setenv("PONTIRO_RAPI_LIBRARY", SIM_PROVIDER, 1);
+    EXPECT_TRUE(device.Connect());
+}
+
+TEST(RapiConnect, LinkThatComesUpLateFailsOneAttemptAndNotTheNext)
+{
+    SimDevice sim;
+    sim.SetProfile("link_delay_ms = 150\n");
+    VDXRDEVRAPI device;
+    EXPECT_FALSE(device.Connect());
+    EXPECT_FALSE(device.IsConnected());
+    EXPECT_EQ(0, device.GetErrorCode());
+    EXPECT_EQ(1u, SimDevice::Counters().uninits);
+    // The caller tries again; by the end of this wait the link is up.
+    EXPECT_TRUE(device.Connect());
+    EXPECT_EQ(2u, SimDevice::Counters().inits);
+    EXPECT_EQ(1u, SimDevice::Counters().uninits);
+}
+
+TEST(RapiConnect, RefusedInitialisationsFailWithTheRecordCleared)
+{
+    struct Case
+    {
+        const char* profile;
+        unsigned uninits;   // CeRapiUninit calls the attempt makes
+    } const cases[] = {
+        {"init_result = -2147467259\n", 0},     // E_FAIL: nothing to end
+        {"init_result = 1\n", 1},               // positive: ended
+        {"link_result = -2147467259\n", 1},     // the link failed
+        {"link_delay_ms = never\n", 1},         // no link within the wait
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.profile);
+        SimDevice sim;
+        sim.SetProfile(c.profile);
+        VDXRDEVRAPI device;
+        EXPECT_FALSE(device.Connect());
+        EXPECT_FALSE(device.IsConnected());
+        EXPECT_EQ(0, device.GetErrorCode());
+        EXPECT_EQ(c.uninits, SimDevice::Counters().uninits);
+    }
+}
+
+TEST(RapiConnect, OperationsWithoutAProviderFailInsteadOfCrashing)
+{
+    SimDevice sim;
+    VDXRDEVRAPI device;
+    std::vector<unsigned char> bytes(10, 1);
+    EXPECT_FALSE(device.Exists(wxS("/windows")));
+    EXPECT_EQ(DEVICE_ERR_RAPI_ENTRY, device.GetErrorCode());
+    EXPECT_FALSE(device.WriteFromMemory(bytes, wxS("/x")));
+    EXPECT_FALSE(device.ReadToMemory(wxS("/x"), bytes));
+    EXPECT_TRUE(device.GetMapExtra().empty());
+    wxArrayString names;
+    EXPECT_FALSE(device.ListDirs(wxS("/"), names));
+    EXPECT_FALSE(device.FileExists(wxS("/x")));
+}
