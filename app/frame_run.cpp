@@ -16,6 +16,7 @@
 #include <wx/gauge.h>
 #include <wx/intl.h>
 #include <wx/platinfo.h>
+#include <wx/socket.h>
 #include <wx/textctrl.h>
 
 // Every thread is stopped and joined before what it borrows goes: a stop
@@ -98,6 +99,9 @@ bool wxPontiroFrame::StartDownload()
 {
     // The previous run's thread has ended with its final event.
     m_downloadThread.reset();
+    // Sockets are set up on the main thread before a worker uses one.
+    if (!wxSocketBase::IsInitialized())
+        wxSocketBase::Initialize();
     m_request.reset(new wxHTTPBuilder);
     m_request->InitMimeTypes();
 
