@@ -91,12 +91,15 @@ bool ReadDeviceIdentity(char* text, DWORD& length)
         return false;
     }
 
+    // Both parts must lie within the record as it reports its own size, and
+    // within the buffer it was read into.
     DEVICE_ID id;
     std::memcpy(&id, record, sizeof id);
+    const DWORD limit = id.dwSize < size ? id.dwSize : size;
     const bool wellFormed = (id.dwPresetIDOffset == 0
-                             || WithinRecord(id.dwPresetIDOffset, id.dwPresetIDBytes, size))
+                             || WithinRecord(id.dwPresetIDOffset, id.dwPresetIDBytes, limit))
                             && (id.dwPlatformIDOffset == 0
-                                || WithinRecord(id.dwPlatformIDOffset, id.dwPlatformIDBytes, size));
+                                || WithinRecord(id.dwPlatformIDOffset, id.dwPlatformIDBytes, limit));
     if (wellFormed)
     {
         if (id.dwPresetIDOffset != 0)
