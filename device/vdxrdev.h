@@ -8,6 +8,13 @@
 #include <wx/event.h>
 #include <wx/string.h>
 
+#ifdef __WINDOWS__
+// The Windows headers make DeleteFile a macro; taking them in first and
+// dropping it keeps the device operation's name the same in every file.
+#include <wx/msw/wrapwin.h>
+#undef DeleteFile
+#endif
+
 #include <cstdint>
 
 class wxArrayString;

@@ -1,0 +1,98 @@
+// The memory-card device where the card is a drive letter.
+#include "device/vdxrdevcard.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/arrstr.h>
+#include <wx/dir.h>
+#include <wx/file.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+
+#include <vector>
+
+namespace
+{
+typedef std::vector<unsigned char> Bytes;
+
+TEST(CardDrive, MapsDevicePathsOntoTheDrive)
+{
+    VDXRDEVCARD card(wxT('E'));
+    EXPECT_EQ(card.MapPath("/Kelvo/x"), "E:/Kelvo/x");
+    EXPECT_EQ(card.MapPath("\\Kelvo/x"), "E:/Kelvo/x");
+    EXPECT_EQ(card.GetErrorCode(), 0);
+    EXPECT_EQ(card.MapPath("Kelvo/x"), "");
+    EXPECT_EQ(card.GetErrorCode(), DEVICE_ERR_BAD_PATH);
+    EXPECT_EQ(card.GetErrorText(), "Kelvo/x");
+}
+
+// A scratch folder on the drive of the temporary folder, named by its
+// device path on that drive.
+class CardDriveTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        wxString temp = wxFileName::CreateTempFileName("pnt");
+        ASSERT_FALSE(temp.empty());
+        wxRemoveFile(temp);
+        ASSERT_TRUE(wxFileName::Mkdir(temp, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
+        m_local = temp;
+        temp.Replace("\\", "/");
+        m_drive = temp[0];
+        m_device = temp.Mid(2);
+    }
+    void TearDown() override
+    {
+        wxFileName::Rmdir(m_local, wxPATH_RMDIR_RECURSIVE);
+    }
+
+    wxString m_local;
+    wxChar m_drive = 0;
+    wxString m_device;
+};
+
+TEST_F(CardDriveTest, ReplacesFilesWholeAndReadsThemBack)
+{
+    VDXRDEVCARD card(m_drive);
+    ASSERT_TRUE(card.Connect());
+    EXPECT_TRUE(card.IsConnected());
+    ASSERT_TRUE(card.CreateDir(m_device + "/Kelvo/Sub", true));
+    const wxString path = m_device + "/Kelvo/speedcam.txt";
+
+    Bytes old(30000, 'o');
+    ASSERT_TRUE(card.WriteFromMemory(old, path));
+    Bytes fresh(25000, 'n');
+    ASSERT_TRUE(card.WriteFromMemory(fresh, path));
+    Bytes back;
+    ASSERT_TRUE(card.ReadToMemory(path, back));
+    EXPECT_EQ(back, fresh);
+
+    wxArrayString names;
+    ASSERT_TRUE(card.ListFiles(m_device + "/Kelvo", names));
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(wxFileExists(names[0]));
+    ASSERT_TRUE(card.ListDirs(m_device + "/Kelvo", names));
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0], "Sub");
+
+    EXPECT_FALSE(card.WriteFromMemory(fresh, m_device + "/Missing/x.txt"));
+    EXPECT_EQ(card.GetErrorCode(), DEVICE_ERR_OPEN);
+    EXPECT_EQ(card.GetErrorText(), ">" + m_device + "/Missing/x.txt");
+
+    const wxString copy = m_local + "/copy.bin";
+    ASSERT_TRUE(card.CopyFromDevice(path, copy));
+    ASSERT_TRUE(card.CopyToDevice(copy, m_device + "/Kelvo/again.txt"));
+    ASSERT_TRUE(card.ReadToMemory(m_device + "/Kelvo/again.txt", back));
+    EXPECT_EQ(back, fresh);
+    EXPECT_TRUE(card.DeleteFile(m_device + "/Kelvo/again.txt"));
+
+    // Nothing but the written file is left in the folder.
+    wxDir dir(m_local + "/Kelvo");
+    wxString name;
+    std::vector<wxString> entries;
+    for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES | wxDIR_HIDDEN); more; more = dir.GetNext(&name))
+        entries.push_back(name);
+    EXPECT_EQ(entries, std::vector<wxString>{"speedcam.txt"});
+}
+}
