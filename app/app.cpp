@@ -11,10 +11,8 @@
 
 MyApp::~MyApp() = default;
 
-bool MyApp::OnInit()
+wxIcon LoadProgramIcon()
 {
-    auto* frame = new wxPontiroFrame(nullptr, "Pontiro 2.5");
-
     if (!wxImage::FindHandler(wxBITMAP_TYPE_ICO))
         wxImage::AddHandler(new wxICOHandler);
     wxImage picture;
@@ -23,13 +21,18 @@ bool MyApp::OnInit()
         wxMemoryInputStream in(g_iconIco, g_iconIcoSize);
         picture.LoadFile(in, wxBITMAP_TYPE_ICO);
     }
+    wxIcon icon;
     if (picture.IsOk())
-    {
-        wxIcon icon;
         icon.CopyFromBitmap(wxBitmap(picture));
-        frame->SetIcon(icon);
-    }
+    return icon;
+}
 
+bool MyApp::OnInit()
+{
+    auto* frame = new wxPontiroFrame(nullptr, "Pontiro 2.5");
+    const wxIcon icon = LoadProgramIcon();
+    if (icon.IsOk())
+        frame->SetIcon(icon);
     frame->Show(true);
     return true;
 }

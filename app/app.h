@@ -4,6 +4,8 @@
 
 #include <wx/app.h>
 
+class wxIcon;
+
 class MyApp : public wxApp
 {
 public:
@@ -12,5 +14,8 @@ public:
 };
 
 wxDECLARE_APP(MyApp);
+
+// The window icon, decoded from the program's data (invalid if it cannot be).
+wxIcon LoadProgramIcon();
 
 #endif

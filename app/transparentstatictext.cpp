@@ -28,6 +28,10 @@ bool CTransparentStaticText::Create(wxWindow* parent, wxWindowID id, const wxStr
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     const bool created = wxGenericStaticText::Create(parent, id, label, pos, size,
                                                      style | wxTRANSPARENT_WINDOW, name);
+    // The generic label binds its own painter at creation, and bound
+    // handlers come before the event table: bind ours after it, so that it
+    // runs first and the label is painted only once, our way.
+    Bind(wxEVT_PAINT, &CTransparentStaticText::OnPaintEvent, this);
     if (parent)
     {
         SetBackgroundColour(parent->GetBackgroundColour());
@@ -46,6 +50,11 @@ wxArrayString CTransparentStaticText::SplitLines(const wxString& label)
     if (lines.empty())
         lines.Add(wxString());
     return lines;
+}
+
+void CTransparentStaticText::OnPaintEvent(wxPaintEvent& event)
+{
+    OnPaint(event);
 }
 
 void CTransparentStaticText::OnPaint(wxPaintEvent&)

@@ -43,6 +43,8 @@ protected:
     wxSize DoGetBestClientSize() const override;
 
 private:
+    void OnPaintEvent(wxPaintEvent& event);
+
     wxDECLARE_DYNAMIC_CLASS(CTransparentStaticText);
     wxDECLARE_EVENT_TABLE();
 };

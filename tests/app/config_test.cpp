@@ -1,0 +1,178 @@
+// The configuration file: what a load makes of small ini files, and what a
+// save writes back.
+#include "tests/app/guitest.h"
+
+#include "crypt/seal.h"
+
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/fileconf.h>
+
+namespace
+{
+struct ConfigCase
+{
+    const char* name;
+    std::string ini;
+    // After the start-up (load, save, load).
+    int languageIndex;
+    bool useProxy;
+    const char* proxyHost;
+    int proxyPort;
+    bool useMemoryCard;
+    // In the file after the window is gone.
+    const char* savedUseProxy;
+    const char* savedPort;
+    const char* savedLanguage;
+};
+
+std::string Sealed(const char* text)
+{
+    return SealText(wxString::FromUTF8(text)).utf8_string();
+}
+
+const ConfigCase kCases[] = {
+    {"no proxy section", "[Pontiro]\nlanguage=en\n", 1, false, "", 8080, false, "0", "8080", "en"},
+    // The start-up's second load reads the "0" its save wrote, hence 8080;
+    // one load of the file keeps 3128 (see TwoLoadsAreOneLoad).
+    {"proxy on without address is off",
+     "[Pontiro]\nlanguage=en\n[proxy]\nuseproxy=1\naddress=\nport=3128\n", 1, false, "", 8080,
+     false, "0", "3128", "en"},
+    {"proxy on with address", "[proxy]\nuseproxy=1\naddress=proxy.local\nport=3128\n", 0, true,
+     "proxy.local", 3128, false, "1", "3128", "de"},
+    {"proxy off forces 8080", "[proxy]\nuseproxy=0\naddress=proxy.local\nport=3128\n", 0, false,
+     "proxy.local", 8080, false, "0", "8080", "de"},
+    {"port that is no number leaves the member", "[proxy]\nuseproxy=1\naddress=p\nport=abc\n", 0,
+     true, "p", 8080, false, "1", "8080", "de"},
+    {"language codes are compared exactly", "[Pontiro]\nlanguage=DE\n", 0, false, "", 8080, false,
+     "0", "8080", "de"},
+    {"unknown language keeps row 0", "[Pontiro]\nlanguage=it\n", 0, false, "", 8080, false, "0",
+     "8080", "de"},
+    {"spanish", "[Pontiro]\nlanguage=es\n", 2, false, "", 8080, false, "0", "8080", "es"},
+    {"french and memory card", "[Pontiro]\nlanguage=fr\nusememorycard=1\n", 3, false, "", 8080,
+     true, "0", "8080", "fr"},
+};
+
+class ConfigTest : public WizardTest, public ::testing::WithParamInterface<ConfigCase>
+{
+};
+}
+
+TEST_P(ConfigTest, LoadAndSave)
+{
+    const ConfigCase& c = GetParam();
+    WriteIni(c.ini);
+    TestFrame* frame = CreateFrame();
+    EXPECT_TRUE(m_boxes.empty());
+
+    EXPECT_EQ(frame->m_languageIndex, c.languageIndex);
+    EXPECT_EQ(frame->m_languageChoice->GetSelection(), c.languageIndex);
+    EXPECT_EQ(frame->m_useProxy, c.useProxy);
+    EXPECT_EQ(frame->m_proxyHost, c.proxyHost);
+    EXPECT_EQ(frame->m_proxyPort, c.proxyPort);
+    EXPECT_EQ(frame->m_useMemoryCard, c.useMemoryCard);
+    EXPECT_EQ(frame->m_memoryCardCheck->GetValue(), c.useMemoryCard);
+
+    DestroyFrame();
+    EXPECT_EQ(IniValue("proxy/useproxy"), c.savedUseProxy);
+    EXPECT_EQ(IniValue("proxy/address"), c.proxyHost);
+    EXPECT_EQ(IniValue("proxy/port"), c.savedPort);
+    EXPECT_EQ(IniValue("Pontiro/language"), c.savedLanguage);
+    EXPECT_EQ(IniValue("Pontiro/usememorycard"), c.useMemoryCard ? "1" : "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ConfigTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<ConfigCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name)
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
+
+TEST_F(WizardTest, CredentialsAreSealedAndNeverInClear)
+{
+    const char* email = "j\xc3\xbcrgen@example.com";
+    WriteIni("[addressbook]\nusername=" + Sealed(email) + "\npassword=" + Sealed("s3cret") +
+             "\n");
+    TestFrame* frame = CreateFrame();
+    EXPECT_EQ(frame->m_email, wxString::FromUTF8(email));
+    EXPECT_EQ(frame->m_password, "s3cret");
+
+    // The user types a new address and clears the password.
+    frame->m_email = "new.user@example.org";
+    frame->m_password.clear();
+    frame->SaveConfiguration();
+    DestroyFrame();
+
+    const std::string file = ReadIniText();
+    EXPECT_EQ(file.find("new.user"), std::string::npos);
+    EXPECT_EQ(file.find("example"), std::string::npos);
+    EXPECT_EQ(IniValue("addressbook/username"), SealText("new.user@example.org"));
+    EXPECT_EQ(UnsealText(IniValue("addressbook/username")), "new.user@example.org");
+    EXPECT_EQ(IniValue("addressbook/password"), "");
+    EXPECT_NE(file.find("password=\n"), std::string::npos);
+}
+
+TEST_F(WizardTest, InstallationSettingsAreReadNotWritten)
+{
+    WriteIni("[addressbook]\nhostname=ab.example\ndir=Contacts\nfilename=book.dat\nurl=/BtoB/PND/"
+             "session\n"
+             "[speedcam]\nhostname=sc.example\ndir=Radar\nfilename=cams.dat\nfilenamev2=cams2.dat\n"
+             "filenamestatic=static.dat\nurl=/BtoB/PND/\n"
+             "[20minutes]\nhostname=rb.example\ndir=Roadbook\nfilename=rb.dat\nurl=/rb\n");
+    TestFrame* frame = CreateFrame();
+    const std::map<int, wxString> hosts = {{0, "ab.example"}, {1, "sc.example"}, {2, "rb.example"}};
+    const std::map<int, wxString> dirs = {{0, "Contacts"}, {1, "Radar"}, {2, "Roadbook"}};
+    const std::map<int, wxString> files = {
+        {0, "book.dat"}, {1, "cams.dat"}, {2, "rb.dat"}, {3, "cams2.dat"}, {4, "static.dat"}};
+    const std::map<int, wxString> urls = {{0, "/BtoB/PND/session"}, {1, "/BtoB/PND/"}, {2, "/rb"}};
+    EXPECT_EQ(frame->m_hostNames, hosts);
+    EXPECT_EQ(frame->m_dirs, dirs);
+    EXPECT_EQ(frame->m_fileNames, files);
+    EXPECT_EQ(frame->m_urls, urls);
+
+    // Changed in memory, they are still not written.
+    frame->m_hostNames[0] = "changed.example";
+    frame->SaveConfiguration();
+    DestroyFrame();
+    EXPECT_EQ(IniValue("addressbook/hostname"), "ab.example");
+}
+
+TEST_F(WizardTest, MissingInstallationSettingsAreEmpty)
+{
+    WriteIni("[Pontiro]\nlanguage=en\n");
+    TestFrame* frame = CreateFrame();
+    for (int key : {0, 1, 2})
+    {
+        EXPECT_EQ(frame->m_hostNames.at(key), "");
+        EXPECT_EQ(frame->m_urls.at(key), "");
+        EXPECT_EQ(frame->m_dirs.at(key), "");
+    }
+    EXPECT_EQ(frame->m_fileNames.size(), 5u);
+    EXPECT_EQ(frame->m_uploadTexts.at(CONTENT_ROADBOOK),
+              "Uploading 20 minutes weekend roadbook to device...");
+}
+
+TEST_F(WizardTest, TwoLoadsAreOneLoad)
+{
+    WriteIni("[Pontiro]\nlanguage=es\nusememorycard=1\n[proxy]\nuseproxy=1\naddress=\nport=3128\n"
+             "[addressbook]\nusername=" +
+             Sealed("a@b.c") + "\nhostname=h\n");
+    TestFrame* frame = CreateFrame();
+    // Back to the file as it was before the start-up's save normalised it.
+    frame->m_config->Write("proxy/useproxy", true);
+    frame->LoadConfiguration();
+    auto snapshot = [frame] {
+        return std::make_tuple(frame->m_languageIndex, frame->m_email, frame->m_password,
+                               frame->m_useMemoryCard, frame->m_useProxy, frame->m_proxyHost,
+                               frame->m_proxyPort, frame->m_hostNames, frame->m_dirs,
+                               frame->m_fileNames, frame->m_urls, frame->m_downloadTexts,
+                               frame->m_uploadTexts);
+    };
+    const auto once = snapshot();
+    frame->LoadConfiguration();
+    EXPECT_TRUE(once == snapshot());
+    EXPECT_EQ(frame->m_proxyPort, 3128);
+    EXPECT_FALSE(frame->m_useProxy);
+}

@@ -1,0 +1,231 @@
+// The window itself: its size and style, start-up without a configuration,
+// Cancel, and the language switch.
+#include "tests/app/guitest.h"
+
+#include "app/events.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/fileconf.h>
+#include <wx/intl.h>
+#include <wx/statline.h>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <set>
+
+namespace
+{
+const std::string kWelcomeEn =
+    "text:This tool will bring you your Kelvonet content on your navigation system. Please "
+    "choose your language and click on Next.";
+
+// The toolkit draws with GTK here; ask GTK itself whether the user could
+// resize the window.
+bool GtkResizable(wxWindow* frame)
+{
+    using GetResizable = int (*)(void*);
+    auto get = reinterpret_cast<GetResizable>(dlsym(RTLD_DEFAULT, "gtk_window_get_resizable"));
+    return get ? get(frame->GetHandle()) != 0 : true;
+}
+}
+
+TEST_F(WizardTest, WindowIsFixedAtThePictureSize)
+{
+    WriteIni("[Pontiro]\nlanguage=en\n");
+    TestFrame* frame = CreateFrame();
+    frame->Show();
+    Pump(100);
+
+    EXPECT_EQ(frame->GetClientSize(), wxSize(480, 272));
+    EXPECT_EQ(frame->GetTitle(), "Pontiro 2.5");
+    EXPECT_EQ(frame->GetName(), "frame");
+    EXPECT_FALSE(frame->HasFlag(wxRESIZE_BORDER));
+    EXPECT_FALSE(frame->HasFlag(wxMAXIMIZE_BOX));
+    EXPECT_TRUE(frame->HasFlag(wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX));
+    EXPECT_FALSE(GtkResizable(frame));
+
+    // A longer title and more text do not make the window grow.
+    frame->SetTitleText("A much longer title than the usual one, long enough to wrap twice over");
+    frame->Layout();
+    Pump(50);
+    EXPECT_EQ(frame->GetClientSize(), wxSize(480, 272));
+
+    int lines = 0;
+    for (wxWindow* child : frame->GetChildren())
+    {
+        if (dynamic_cast<wxStaticLine*>(child))
+        {
+            ++lines;
+            EXPECT_EQ(child->GetName(), "staticLine");
+        }
+    }
+    EXPECT_EQ(lines, 2);
+    EXPECT_EQ(frame->m_cancelButton->GetId(), int(ID_CANCEL));
+    EXPECT_EQ(frame->m_nextButton->GetId(), int(ID_NEXT));
+    EXPECT_EQ(frame->m_cancelButton->GetLabel(), "Cancel");
+    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Next");
+    EXPECT_EQ(frame->m_titleText->GetName(), "staticText");
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_F(WizardTest, IdsAndEventTypesAreDistinctAndStable)
+{
+    const std::set<int> ids = {ID_NEXT,         ID_CANCEL,          ID_LANGUAGE,
+                               ID_CONTENT_CHECK, ID_BROWSE,          ID_CONNECT_DONE,
+                               ID_UPLOAD_STEP_BEGIN, ID_UPLOAD_STEP_END, ID_DOWNLOAD_STEP_BEGIN,
+                               ID_DOWNLOAD_STEP_END};
+    EXPECT_EQ(ids.size(), 10u);
+    EXPECT_EQ(ids.count(wxID_ANY), 0u);
+    EXPECT_EQ(int(ID_NEXT), int(ID_NEXT));
+    const std::set<wxEventType> types = {EVT_CONNECTING, EVT_DOWNLOADING, EVT_UPLOADING};
+    EXPECT_EQ(types.size(), 3u);
+}
+
+TEST_F(WizardTest, StartWithoutConfigurationFile)
+{
+    TestFrame* frame = CreateFrame();
+
+    // No locale exists yet when the file is missed, so the text is English.
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].message, "Cannot find configuration file");
+    EXPECT_EQ(m_boxes[0].caption, "Message");
+    EXPECT_TRUE(m_boxes[0].style & wxOK);
+    EXPECT_TRUE(m_boxes[0].style & wxCENTRE);
+
+    // Then the wizard runs in German, row 0.
+    EXPECT_EQ(frame->m_languageIndex, 0);
+    EXPECT_EQ(frame->m_languageChoice->GetSelection(), 0);
+    EXPECT_EQ(frame->m_languageChoice->GetStringSelection(), "Deutsch");
+    EXPECT_EQ(frame->m_cancelButton->GetLabel(), "Abbrechen");
+    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Weiter");
+    EXPECT_EQ(frame->m_pageState, PAGE_WELCOME);
+    // Nothing reaches the disk before the window is gone.
+    EXPECT_EQ(ReadIniText(), "");
+
+    DestroyFrame();
+    EXPECT_EQ(IniValue("Pontiro/language"), "de");
+    EXPECT_EQ(IniValue("Pontiro/usememorycard"), "0");
+    EXPECT_EQ(IniValue("proxy/useproxy"), "0");
+    EXPECT_EQ(IniValue("proxy/address"), "");
+    EXPECT_EQ(IniValue("proxy/port"), "8080");
+    EXPECT_EQ(IniValue("addressbook/username"), "");
+    EXPECT_EQ(IniValue("addressbook/password"), "");
+    // Installation settings are never written.
+    EXPECT_EQ(IniValue("speedcam/hostname"), "<missing>");
+
+    // It holds the sealed credentials: its owner's only.
+    struct stat info{};
+    ASSERT_EQ(stat((m_folder + "/Pontiro.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(WizardTest, FolderNamedLikeTheFileIsNoConfiguration)
+{
+    ASSERT_TRUE(wxFileName::Mkdir(m_folder + "/Pontiro.ini"));
+    CreateFrame();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].message, "Cannot find configuration file");
+    DestroyFrame();
+}
+
+TEST_F(WizardTest, CancelClosesTheWindowAndWritesTheFile)
+{
+    WriteIni("[Pontiro]\nlanguage=es\n");
+    TestFrame* frame = CreateFrame();
+    EXPECT_EQ(frame->m_cancelButton->GetLabel(), "Cancelar");
+
+    wxCommandEvent click(wxEVT_BUTTON, ID_CANCEL);
+    click.SetEventObject(frame->m_cancelButton);
+    frame->m_cancelButton->GetEventHandler()->ProcessEvent(click);
+    EXPECT_TRUE(frame->IsBeingDeleted() || !frame->IsShown());
+    m_frame = nullptr; // the toolkit deletes it
+    Pump(50);
+
+    EXPECT_EQ(IniValue("Pontiro/language"), "es");
+    EXPECT_EQ(IniValue("proxy/port"), "8080");
+}
+
+TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
+{
+    WriteIni("[Pontiro]\nlanguage=de\nusememorycard=0\n");
+    TestFrame* frame = CreateFrame();
+    EXPECT_EQ(DescribePage(frame->m_contentSizer)[1], "text:Sprache :");
+
+    // An unsaved click on the option is not what the rebuilt page shows.
+    frame->m_memoryCardCheck->SetValue(true);
+
+    const struct
+    {
+        int row;
+        const char* code;
+        const char* language;
+        const char* title;
+        const char* cancel;
+    } cases[] = {
+        {1, "en", "text:Language :", "Welcome to Kelvonet synchronization!", "Cancel"},
+        {3, "fr", "text:Langue :", "Bienvenue dans la synchronisation Kelvonet !", "Annuler"},
+        {2, "es", "text:Idioma :",
+         "\xc2\xa1" "Bienvenido a la sincronizaci\xc3\xb3n de Kelvonet!", "Cancelar"},
+        {0, "de", "text:Sprache :", "Willkommen bei der Kelvonet-Synchronisation!", "Abbrechen"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.code);
+        wxChoice* choice = frame->m_languageChoice;
+        choice->SetSelection(c.row);
+        wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
+        chosen.SetEventObject(choice);
+        chosen.SetInt(c.row);
+        choice->GetEventHandler()->ProcessEvent(chosen);
+
+        EXPECT_EQ(frame->m_languageIndex, c.row);
+        EXPECT_NE(frame->m_languageChoice, choice) << "the page was not rebuilt";
+        EXPECT_EQ(frame->m_languageChoice->GetSelection(), c.row);
+        const std::vector<std::string> page = DescribePage(frame->m_contentSizer);
+        ASSERT_EQ(page.size(), 5u);
+        EXPECT_EQ(page[1], c.language);
+        EXPECT_EQ(page[2], "choice:Deutsch|English|Espa\xc3\xb1ol|Fran\xc3\xa7" "ais@" +
+                               std::to_string(c.row));
+        EXPECT_EQ(page[3], "check:0");
+        wxString title = frame->m_titleText->GetLabel();
+        title.Replace("\n", " ");
+        EXPECT_EQ(title, wxString::FromUTF8(c.title));
+        EXPECT_EQ(frame->m_cancelButton->GetLabel(), wxString::FromUTF8(c.cancel));
+        // Saved and read again: the configuration and the progress texts
+        // follow the new language.
+        EXPECT_EQ(frame->m_config->Read("Pontiro/language", wxString()), c.code);
+        EXPECT_EQ(frame->m_downloadTexts[CONTENT_ADDRESSBOOK],
+                  wxGetTranslation("Downloading addressbook..."));
+    }
+    EXPECT_EQ(frame->m_downloadTexts[CONTENT_ADDRESSBOOK], "Adressbuch wird heruntergeladen...");
+
+    frame->m_languageChoice->SetSelection(3);
+    wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
+    frame->ProcessWindowEvent(chosen);
+    DestroyFrame();
+    EXPECT_EQ(IniValue("Pontiro/language"), "fr");
+    EXPECT_EQ(IniValue("Pontiro/usememorycard"), "0");
+}
+
+TEST_F(WizardTest, EmptyTextStaysEmptyWithACatalog)
+{
+    WriteIni("[Pontiro]\nlanguage=fr\n");
+    CreateFrame();
+    EXPECT_EQ(wxGetTranslation(""), "");
+    EXPECT_EQ(wxGetTranslation("Next"), "Suivant");
+    EXPECT_EQ(wxGetTranslation("Not in any catalog"), "Not in any catalog");
+}
+
+TEST_F(WizardTest, MissingCatalogLeavesTextsUntranslated)
+{
+    wxFileName::Rmdir(m_folder + "/fr", wxPATH_RMDIR_RECURSIVE);
+    WriteIni("[Pontiro]\nlanguage=fr\n");
+    TestFrame* frame = CreateFrame();
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(frame->m_languageIndex, 3);
+    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Next");
+    EXPECT_EQ(DescribePage(frame->m_contentSizer)[0], kWelcomeEn);
+}

@@ -1,0 +1,240 @@
+#include "tests/app/guitest.h"
+
+#include "app/dialogs.h"
+
+#include <wx/app.h>
+#include <wx/bitmap.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/dir.h>
+#include <wx/fileconf.h>
+#include <wx/filename.h>
+#include <wx/gauge.h>
+#include <wx/mstream.h>
+#include <wx/sizer.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include "app/pictures.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace
+{
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+void CopyCatalogs(const std::string& to)
+{
+    const std::string from = Env("PONTIRO_CATALOG_DIR");
+    ASSERT_FALSE(from.empty()) << "PONTIRO_CATALOG_DIR is not set";
+    for (const char* language : {"de", "es", "fr"})
+    {
+        const wxString folder = wxString::Format("%s/%s", to, language);
+        ASSERT_TRUE(wxFileName::Mkdir(folder));
+        ASSERT_TRUE(wxCopyFile(wxString::Format("%s/%s/lang.mo", from, language),
+                               folder + "/lang.mo"));
+    }
+}
+}
+
+void WizardTest::SetUp()
+{
+    char pattern[] = "/tmp/pontiro-app-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_folder = pattern;
+    m_previousFolder = wxGetCwd().ToStdString();
+    ASSERT_TRUE(wxSetWorkingDirectory(m_folder));
+    CopyCatalogs(m_folder);
+
+    SetMessageBoxHook([this](const wxString& message, const wxString& caption, long style) {
+        m_boxes.push_back({message, caption, style});
+        return wxOK;
+    });
+    SetDirSelectorHook([](const wxString&) { return wxString(); });
+}
+
+void WizardTest::TearDown()
+{
+    if (m_frame)
+        DestroyFrame();
+    SetMessageBoxHook({});
+    SetDirSelectorHook({});
+    wxSetWorkingDirectory(m_previousFolder);
+    wxFileName::Rmdir(m_folder, wxPATH_RMDIR_RECURSIVE);
+}
+
+void WizardTest::WriteIni(const std::string& text)
+{
+    std::ofstream(m_folder + "/Pontiro.ini") << text;
+}
+
+std::string WizardTest::ReadIniText() const
+{
+    std::ifstream in(m_folder + "/Pontiro.ini");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+wxString WizardTest::IniValue(const wxString& key) const
+{
+    wxFileConfig file("Pontiro", "Kelvo", m_folder + "/Pontiro.ini", wxString(),
+                      wxCONFIG_USE_LOCAL_FILE);
+    file.SetExpandEnvVars(false);
+    wxString value;
+    return file.Read(key, &value) ? value : wxString("<missing>");
+}
+
+TestFrame* WizardTest::CreateFrame()
+{
+    m_frame = new TestFrame;
+    return m_frame;
+}
+
+void WizardTest::DestroyFrame()
+{
+    m_frame->Destroy();
+    m_frame = nullptr;
+    Pump(0);
+}
+
+void Pump(int ms)
+{
+    const wxLongLong end = wxGetLocalTimeMillis() + ms;
+    do
+    {
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
+        if (ms > 0)
+            wxMilliSleep(10);
+    } while (wxGetLocalTimeMillis() < end);
+}
+
+std::vector<wxWindow*> WindowsOf(wxSizer* sizer)
+{
+    std::vector<wxWindow*> windows;
+    for (wxSizerItem* item : sizer->GetChildren())
+    {
+        if (item->IsWindow())
+            windows.push_back(item->GetWindow());
+        else if (item->IsSizer())
+        {
+            for (wxWindow* inner : WindowsOf(item->GetSizer()))
+                windows.push_back(inner);
+        }
+    }
+    return windows;
+}
+
+std::string Describe(wxWindow* window)
+{
+    wxString text;
+    if (auto* label = dynamic_cast<CTransparentStaticText*>(window))
+    {
+        wxString line = label->GetLabel();
+        line.Replace("\n", " ");
+        text = "text:" + line;
+    }
+    else if (auto* check = dynamic_cast<wxCheckBox*>(window))
+        text = wxString::Format("check:%d", check->GetValue() ? 1 : 0);
+    else if (auto* choice = dynamic_cast<wxChoice*>(window))
+    {
+        text = "choice:";
+        for (unsigned i = 0; i < choice->GetCount(); ++i)
+            text += (i ? "|" : "") + choice->GetString(i);
+        text += wxString::Format("@%d", choice->GetSelection());
+    }
+    else if (auto* field = dynamic_cast<wxTextCtrl*>(window))
+        text = "field:" + field->GetValue();
+    else if (auto* button = dynamic_cast<wxButton*>(window))
+        text = "button:" + button->GetLabel();
+    else if (auto* gauge = dynamic_cast<wxGauge*>(window))
+        text = wxString::Format("gauge:%d", gauge->GetRange());
+    else
+        text = wxString("window:") + window->GetClassInfo()->GetClassName();
+    return text.utf8_string();
+}
+
+std::vector<std::string> DescribePage(wxSizer* sizer)
+{
+    std::vector<std::string> page;
+    for (wxWindow* window : WindowsOf(sizer))
+        page.push_back(Describe(window));
+    return page;
+}
+
+namespace
+{
+// GDK reads the X server's pixels; looked up at run time so the tests need
+// no GTK headers.
+template <typename F>
+F Gdk(const char* name)
+{
+    return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+}
+}
+
+wxImage Screenshot(wxWindow* window)
+{
+    window->Refresh();
+    window->Update();
+    Pump(150);
+    const wxSize size = window->GetClientSize();
+    const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
+
+    auto rootWindow = Gdk<void* (*)()>("gdk_get_default_root_window");
+    auto fromWindow = Gdk<void* (*)(void*, int, int, int, int)>("gdk_pixbuf_get_from_window");
+    auto pixels = Gdk<unsigned char* (*)(void*)>("gdk_pixbuf_get_pixels");
+    auto rowstride = Gdk<int (*)(void*)>("gdk_pixbuf_get_rowstride");
+    auto channels = Gdk<int (*)(void*)>("gdk_pixbuf_get_n_channels");
+    auto unref = Gdk<void (*)(void*)>("g_object_unref");
+    if (!rootWindow || !fromWindow || !pixels || !rowstride || !channels || !unref)
+    {
+        ADD_FAILURE() << "GDK is not loaded";
+        return wxImage();
+    }
+    void* pixbuf = fromWindow(rootWindow(), origin.x, origin.y, size.x, size.y);
+    if (!pixbuf)
+    {
+        ADD_FAILURE() << "cannot read the screen";
+        return wxImage();
+    }
+    wxImage image(size.x, size.y);
+    const unsigned char* data = pixels(pixbuf);
+    const int stride = rowstride(pixbuf);
+    const int n = channels(pixbuf);
+    for (int y = 0; y < size.y; ++y)
+        for (int x = 0; x < size.x; ++x)
+        {
+            const unsigned char* p = data + y * stride + x * n;
+            image.SetRGB(x, y, p[0], p[1], p[2]);
+        }
+    unref(pixbuf);
+    return image;
+}
+
+void SaveArtifact(const wxImage& image, const std::string& name)
+{
+    const std::string folder = Env("PONTIRO_SCREENSHOT_DIR");
+    if (folder.empty())
+        return;
+    wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    EXPECT_TRUE(image.SaveFile(folder + "/" + name + ".png", wxBITMAP_TYPE_PNG));
+}
+
+wxImage BackgroundPicture()
+{
+    wxMemoryInputStream in(g_backgroundPng, g_backgroundPngSize);
+    return wxImage(in, wxBITMAP_TYPE_PNG);
+}

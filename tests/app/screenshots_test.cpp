@@ -1,0 +1,96 @@
+// A picture of every page, saved under the build tree
+// (tests/app/screenshots/) for a person to look at.
+#include "tests/app/guitest.h"
+
+#include "app/events.h"
+
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/gauge.h>
+#include <wx/intl.h>
+
+namespace
+{
+class ScreenshotTest : public WizardTest
+{
+protected:
+    void Take(TestFrame* frame, const std::string& name)
+    {
+        const wxImage shot = Screenshot(frame);
+        ASSERT_EQ(shot.GetSize(), wxSize(480, 272));
+        SaveArtifact(shot, name);
+        // The page stands on the picture: its top right corner is the
+        // picture's own.
+        const wxImage picture = BackgroundPicture();
+        for (int x = 470; x < 480; ++x)
+            EXPECT_EQ(shot.GetRed(x, 2), picture.GetRed(x, 2)) << name;
+    }
+};
+}
+
+TEST_F(ScreenshotTest, EveryPage)
+{
+    WriteIni("[Pontiro]\nlanguage=de\n");
+    TestFrame* frame = CreateFrame();
+    frame->Move(0, 0);
+    frame->Show();
+    Pump(200);
+
+    const char* codes[] = {"de", "en", "es", "fr"};
+    for (int row : {0, 2, 3, 1})
+    {
+        frame->m_languageChoice->SetSelection(row);
+        wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
+        frame->ProcessWindowEvent(chosen);
+        Take(frame, std::string("welcome-") + codes[row]);
+    }
+
+    frame->ClearPage();
+    frame->SetTitleText(wxString());
+    frame->ShowMemoryCardPage();
+    Take(frame, "memory-card");
+
+    frame->ClearPage();
+    frame->SetTitleText(_("Connecting to Kelvo navigation device"));
+    frame->ShowConnectingPage();
+    frame->m_gauge->SetValue(40);
+    Take(frame, "connecting");
+
+    frame->m_deviceKind = 1;
+    frame->m_speedCamSelected = true;
+    frame->m_email = "user@example.com";
+    frame->m_password = "secret";
+    for (int kind : {1, 2})
+    {
+        frame->m_deviceKind = kind;
+        frame->ClearPage();
+        frame->SetTitleText(_("Enter login and password"));
+        frame->m_nextButton->Enable();
+        frame->ShowLoginPage();
+        Take(frame, "login-kind" + std::to_string(kind));
+    }
+
+    frame->ClearPage();
+    frame->SetTitleText(_("Updating from Kelvonet"));
+    frame->ShowUpdatingPage();
+    frame->m_nextButton->Disable();
+    frame->m_messageText->SetLabel(frame->m_downloadTexts[CONTENT_SPEEDCAM]);
+    frame->m_gauge->SetValue(70);
+    Take(frame, "updating");
+
+    frame->ShowResultPage(_("Device not found"),
+                          _("Pontiro has not found any connected device. Please check the "
+                            "connection. You can also make the update via your memory card "
+                            "reader."),
+                          RESULT_DEVICE_NOT_FOUND, true);
+    Take(frame, "result-device-not-found");
+
+    frame->ShowResultPage(_("Communication problem"),
+                          _("Synchronization tool could not connect to the server."),
+                          RESULT_SERVER_PROBLEM, false);
+    Take(frame, "result-server-problem");
+
+    frame->m_cancelButton->Enable();
+    frame->ShowDonePage();
+    Take(frame, "done");
+}
