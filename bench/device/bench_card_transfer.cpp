@@ -2,8 +2,9 @@
 // with the standard tools on the same file system, in one invocation:
 //   WriteFromMemory of a vector   against  cp of a file of the same size
 //   ReadToMemory into a vector    against  cat file > /dev/null
-// Usage: bench_card_transfer [folder] [MiB]   (default: a scratch folder
-// under $TMPDIR or /tmp, 256 MiB). The best of several rounds counts.
+// Usage: bench_card_transfer [folder] [MiB]   (default: scratch folders
+// under $TMPDIR or /tmp and in /dev/shm, 256 MiB). The best of several
+// rounds counts.
 #include "device/vdxrdevcard.h"
 
 #include <fcntl.h>
@@ -68,34 +69,11 @@ void Report(const char* what, double mib, double ours, const char* tool, double 
     std::printf("%-34s %8.1f MiB/s   %-22s %8.1f MiB/s   ratio %.2f\n", what, mib / ours, tool,
                 mib / theirs, theirs / ours);
 }
-}
 
-int main(int argc, char** argv)
+
+// One folder's measurements; false when a transfer failed.
+bool Measure(const std::string& folder, std::size_t mib, const std::vector<unsigned char>& bytes)
 {
-    std::string folder;
-    bool scratch = false;
-    if (argc > 1)
-    {
-        folder = argv[1];
-    }
-    else
-    {
-        const char* tmp = std::getenv("TMPDIR");
-        folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/pontiro-bench-XXXXXX";
-        if (!mkdtemp(&folder[0]))
-        {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        scratch = true;
-    }
-    const std::size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 256;
-    const std::size_t size = mib << 20;
-
-    std::vector<unsigned char> bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
-
     VDXRDEVCARD card(folder);
     const std::string source = folder + "/source.bin";
     const std::string cpTarget = folder + "/cp.bin";
@@ -103,7 +81,7 @@ int main(int argc, char** argv)
     if (!card.WriteFromMemory(bytes, "/source.bin"))
     {
         std::fprintf(stderr, "cannot write %s\n", source.c_str());
-        return 1;
+        return false;
     }
     Run({"sync"});
 
@@ -112,7 +90,7 @@ int main(int argc, char** argv)
         unlink(ourTarget.c_str());
         Run({"sync"});
     };
-    std::printf("%zu MiB in %s, best of %d rounds\n", mib, folder.c_str(), ROUNDS);
+    std::printf("\n%zu MiB in %s, best of %d rounds\n", mib, folder.c_str(), ROUNDS);
 
     const double cp = Best([&] { return Run({"cp", source, cpTarget}); }, removeTargets);
     const double cpSync = Best([&] { return Run({"cp", source, cpTarget}) && Run({"sync", cpTarget}); },
@@ -128,15 +106,53 @@ int main(int argc, char** argv)
     const double readReused = Best([&] { return card.ReadToMemory("/source.bin", back); }, [] {});
     Report("ReadToMemory (new vector)", mib, readFresh, "cat > /dev/null", cat);
     Report("ReadToMemory (vector reused)", mib, readReused, "cat > /dev/null", cat);
-    if (back != bytes)
-    {
-        std::fprintf(stderr, "read back differs\n");
-        return 1;
-    }
 
     unlink(source.c_str());
     removeTargets();
-    if (scratch)
+    if (back != bytes)
+    {
+        std::fprintf(stderr, "read back differs\n");
+        return false;
+    }
+    return true;
+}
+
+std::string ScratchFolder(const std::string& base)
+{
+    std::string folder = base + "/pontiro-bench-XXXXXX";
+    return mkdtemp(&folder[0]) ? folder : std::string();
+}
+}
+
+int main(int argc, char** argv)
+{
+    const std::size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 256;
+    std::vector<unsigned char> bytes(mib << 20);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
+
+    if (argc > 1)
+        return Measure(argv[1], mib, bytes) ? 0 : 1;
+
+    // By default: the temporary folder's file system, and memory (where
+    // flushing costs nothing) when it is another one.
+    const char* tmp = std::getenv("TMPDIR");
+    std::vector<std::string> bases = {tmp && *tmp ? tmp : "/tmp"};
+    struct stat first, shm;
+    if (stat(bases[0].c_str(), &first) == 0 && stat("/dev/shm", &shm) == 0 && first.st_dev != shm.st_dev)
+        bases.push_back("/dev/shm");
+    for (const std::string& base : bases)
+    {
+        const std::string folder = ScratchFolder(base);
+        if (folder.empty())
+        {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        const bool measured = Measure(folder, mib, bytes);
         rmdir(folder.c_str());
+        if (!measured)
+            return 1;
+    }
     return 0;
 }
