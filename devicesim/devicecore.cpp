@@ -287,6 +287,15 @@ void DeviceCore::Reset()
 void DeviceCore::Log(const std::string& line)
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    AppendLog(line);
+}
+
+void DeviceCore::AppendLog(const std::string& line)
+{
+    // Tests look at the last calls; a long session keeps only the recent.
+    const std::size_t LIMIT = 1u << 20;
+    if (m_log.size() > LIMIT)
+        m_log.erase(0, m_log.find('\n', m_log.size() / 2) + 1);
     m_log += line;
     m_log += '\n';
 }
@@ -340,7 +349,7 @@ HLOCAL DeviceCore::LocalFree(HLOCAL block)
     {
         // Freed twice, or never allocated here: count it, touch nothing.
         ++m_counters.badFrees;
-        m_log += "LocalFree of an unknown block\n";
+        AppendLog("LocalFree of an unknown block");
         SetLastError(ERROR_INVALID_HANDLE);
         return block;
     }
@@ -389,7 +398,7 @@ BOOL DeviceCore::KernelIoControl(DWORD code, LPVOID, DWORD, LPVOID output, DWORD
                                  LPDWORD returned)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_log += "KernelIoControl " + Hex32(code) + "\n";
+    AppendLog("KernelIoControl " + Hex32(code));
     if (code == IOCTL_HAL_GET_DEVICEID)
     {
         if (m_profile.deviceIdError != 0)
@@ -431,7 +440,7 @@ HANDLE DeviceCore::CreateFileW(LPCWSTR name, DWORD access, DWORD disposition)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     const std::string path = Narrow(name);
-    m_log += "CreateFileW " + path + "\n";
+    AppendLog("CreateFileW " + path);
     if (m_profile.cardFolder.empty() || (access & GENERIC_WRITE) || disposition != OPEN_EXISTING
         || NormalizeDevicePath(path) != NormalizeDevicePath(m_profile.cardFolder + "/vol:"))
     {
@@ -458,7 +467,7 @@ BOOL DeviceCore::DeviceIoControl(HANDLE device, DWORD code, LPVOID, DWORD, LPVOI
                                  DWORD outputSize, LPDWORD returned)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_log += "DeviceIoControl " + Hex32(code) + "\n";
+    AppendLog("DeviceIoControl " + Hex32(code));
     const auto volume = m_volumes.find(reinterpret_cast<std::uintptr_t>(device));
     if (volume == m_volumes.end())
     {
@@ -484,7 +493,7 @@ BOOL DeviceCore::GetDiskFreeSpaceExW(LPCWSTR folder, ULARGE_INTEGER* freeToCalle
                                      ULARGE_INTEGER* total, ULARGE_INTEGER* totalFree)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_log += "GetDiskFreeSpaceExW " + Narrow(folder) + "\n";
+    AppendLog("GetDiskFreeSpaceExW " + Narrow(folder));
     if (m_profile.diskError != 0)
     {
         SetLastError(m_profile.diskError);
@@ -518,7 +527,7 @@ HWND DeviceCore::FindWindowW(LPCWSTR className, LPCWSTR title)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     const std::string name = Narrow(className);
-    m_log += "FindWindowW " + name + "\n";
+    AppendLog("FindWindowW " + name);
     if (!className || !title || name != Narrow(title))
         return nullptr;
     for (std::size_t i = 0; i < m_profile.windows.size(); ++i)
@@ -538,7 +547,7 @@ BOOL DeviceCore::PostMessageW(HWND window, UINT message)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    m_log += "PostMessageW " + m_profile.windows[index] + " " + std::to_string(message) + "\n";
+    AppendLog("PostMessageW " + m_profile.windows[index] + " " + std::to_string(message));
     return TRUE;
 }
 

@@ -69,6 +69,7 @@ public:
 
 private:
     DeviceCore();
+    void AppendLog(const std::string& line);
 
     struct Volume
     {
