@@ -2,6 +2,7 @@
 
 #include "app/events.h"
 #include "app/frame.h"
+#include "sync/connectingthread.h"
 
 #include <wx/app.h>
 #include <wx/apptrait.h>
@@ -263,6 +264,11 @@ void PontiroFrameDriver::PostConnectResult(int serial)
     event->SetInt(serial);
     wxQueueEvent(m_frame.get(), event);
     Pump(0.1);
+}
+
+int PontiroFrameDriver::ConnectSerial() const
+{
+    return m_frame && m_frame->m_connectingThread ? m_frame->m_connectingThread->GetSerial() : 0;
 }
 
 std::string PontiroFrameDriver::Steps() const

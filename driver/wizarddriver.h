@@ -57,6 +57,8 @@ public:
     void SetLogin(const wxString& email, const wxString& password);
     // Sends a connection result as a thread would, with the given serial.
     void PostConnectResult(int serial);
+    // Serial of the current connecting thread (0 when there is none).
+    int ConnectSerial() const;
 
     // "b2 e2 ..." of the download ("d") and upload ("u") events seen so far,
     // e.g. "db2 de2 db3 de3 de5 ub2 ...".

@@ -1,0 +1,162 @@
+#include "tests/e2e/e2eworld.h"
+
+#include "app/frame.h"
+#include "sync/navfolder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+const char* const kEmail = "anna@kelvonet.example";
+const char* const kPassword = "s3cret&=";
+
+namespace
+{
+
+class ToolkitEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { ASSERT_TRUE(StartToolkitForDriver()) << "no display"; }
+};
+
+const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+} // namespace
+
+void E2EWorld::SetUp()
+{
+    char pattern[] = "/tmp/pontiro-e2e-XXXXXX";
+    m_dir = ::mkdtemp(pattern);
+    m_work = m_dir + "/work";
+    m_device = m_dir + "/device";
+    ::mkdir(m_work.c_str(), 0700);
+    ::mkdir(m_device.c_str(), 0700);
+    ::mkdir((m_dir + "/content").c_str(), 0700);
+    char cwd[4096];
+    m_oldCwd = ::getcwd(cwd, sizeof(cwd)) ? cwd : "/";
+    ASSERT_EQ(::chdir(m_work.c_str()), 0);
+
+    m_options.contentDir = m_dir + "/content";
+    m_options.email = kEmail;
+    m_options.password = kPassword;
+    SetContent("addressbook", "BEGIN:VCARD\r\nN:Dupont;Jean\r\nEND:VCARD\r\n");
+    SetContent("radars", std::string(70000, 'r') + "end");
+    SetContent("radarsv2", std::string(20480, 'm'));
+    SetContent("radarsv3", "fixed cameras only\n");
+
+    ::setenv("PONTIRO_RAPI_LIBRARY", PONTIRO_RAPI_LIBRARY_PATH, 1);
+    ::setenv("PONTIRO_DEVICE_ROOT", m_device.c_str(), 1);
+    ::unsetenv("http_proxy");
+    ::unsetenv("HTTP_PROXY");
+    ::unsetenv("no_proxy");
+    ::unsetenv("NO_PROXY");
+    // Each test is a fresh start of the program.
+    g_firstStart = true;
+    g_navFolder = NAV_FOLDER_DEFAULT;
+}
+
+void E2EWorld::TearDown()
+{
+    m_driver.reset();
+    if (m_service)
+        m_service->Stop();
+    (void)::chdir(m_oldCwd.c_str());
+    std::system(("rm -rf '" + m_dir + "'").c_str());
+}
+
+void E2EWorld::SetContent(const std::string& item, const std::string& bytes)
+{
+    WriteFile(m_options.contentDir + "/" + item, bytes);
+}
+
+std::string E2EWorld::Content(const std::string& item) const
+{
+    return ReadFile(m_options.contentDir + "/" + item);
+}
+
+void E2EWorld::StartService()
+{
+    m_service.reset(new StandInService(m_options));
+    ASSERT_TRUE(m_service->Start());
+}
+
+void E2EWorld::WriteConfiguration(const std::string& host, bool memoryCard)
+{
+    const std::string server =
+        host.empty() ? "127.0.0.1:" + std::to_string(m_service ? m_service->Port() : 1) : host;
+    WriteFile(m_work + "/Pontiro.ini",
+              "[Pontiro]\nlanguage=en\nusememorycard=" + std::string(memoryCard ? "1" : "0") +
+                  "\n[addressbook]\nhostname=" + server +
+                  "\nurl=/kelvonet/pnd\ndir=Contacts\nfilename=addressbook.vcf\n"
+                  "[speedcam]\nhostname=" + server +
+                  "\nurl=/kelvonet/pnd\ndir=Speedcams\nfilename=speedcams.txt\n"
+                  "filenamev2=speedcams_mobile.txt\nfilenamestatic=speedcams_fixed.txt\n");
+}
+
+void E2EWorld::PrepareDockedDevice(const std::string& profile, const std::string& navFolder)
+{
+    WriteFile(m_device + "/devicesim.ini", profile + "\n");
+    ::mkdir((m_device + "/windows").c_str(), 0700);
+    if (!navFolder.empty())
+        WriteFile(m_device + "/" + navFolder + "/license.db", Utf16License("KELVO"));
+}
+
+std::string E2EWorld::ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool E2EWorld::FileExists(const std::string& path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+void E2EWorld::WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::system(("mkdir -p \"$(dirname '" + path + "')\"").c_str());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string E2EWorld::Utf16License(const std::string& mapExtra)
+{
+    std::string out;
+    for (char c : mapExtra)
+    {
+        out += c;
+        out += '\0';
+    }
+    return out + std::string(2, '\0');
+}
+
+void E2EWorld::OpenAndConnect(const std::string& cardFolder)
+{
+    m_driver.reset(new PontiroFrameDriver);
+    ASSERT_EQ(m_driver->PageState(), PAGE_WELCOME);
+    m_driver->SetMemoryCardOption(!cardFolder.empty());
+    m_driver->ClickNext();
+    if (!cardFolder.empty())
+    {
+        ASSERT_EQ(m_driver->PageState(), PAGE_MEMORY_CARD);
+        m_driver->SetFolder(wxString::FromUTF8(cardFolder.c_str()));
+        m_driver->ClickNext();
+    }
+    ASSERT_TRUE(m_driver->WaitForConnection(20)) << m_driver->Title();
+}
+
+void E2EWorld::RunWith(bool addressBook, bool speedCams, const std::string& email, const std::string& password)
+{
+    ASSERT_EQ(m_driver->PageState(), PAGE_CONNECTING) << m_driver->Title() << " / " << m_driver->Message();
+    m_driver->ClickNext();
+    ASSERT_EQ(m_driver->PageState(), PAGE_LOGIN);
+    m_driver->SetContent(addressBook, speedCams);
+    m_driver->SetLogin(wxString::FromUTF8(email.c_str()), wxString::FromUTF8(password.c_str()));
+    m_driver->ClickNext();
+    ASSERT_TRUE(m_driver->RunUntil(
+        [this] { return m_driver->PageState() == PAGE_DONE || m_driver->PageState() == PAGE_RESULT; }, 60))
+        << m_driver->Title();
+}
