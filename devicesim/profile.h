@@ -1,5 +1,25 @@
 // What only a device can answer, and the faults a test wants: read from the
-// profile file at the root of the simulated device's folder.
+// profile file at the root of the simulated device's folder, afresh before
+// every call, as "key = value" lines ("#" starts a comment).
+//
+// The link          link_delay_ms (ms after the first CeRapiInitEx, or
+//                   "never"), init_result, link_result
+// Adaptation layer  vendor_codes (yes/no), map_vender, map_extra
+// Identity          device_id_preset, device_id_platform (hex bytes),
+//                   device_id_record (the whole DEVICE_ID, hex),
+//                   device_id_error (the query fails with this number)
+// Storage card      card_folder (where "<folder>\Vol:" opens), card_manufacturer,
+//                   card_serial, card_flags, card_record (whole, hex),
+//                   card_query_first_fails, oem_info, no_oem_info
+// Disk              disk_total, disk_free, disk_error
+// Windows           windows (class names, comma-separated)
+// File faults       refuse_create (paths), refuse_error; write_fault_path,
+//                   write_fail_after, write_short_after (bytes), write_zero,
+//                   write_error; read_fault_path, read_fail_after,
+//                   read_error, size_extra; list_dots
+// Call faults       invoke_result; reply_function, reply (hex bytes the
+//                   desktop gets instead), reply_fault (empty, unterminated,
+//                   inner-zero); alloc_fail (the Nth allocation of an export)
 #ifndef PONTIRO_DEVICESIM_PROFILE_H
 #define PONTIRO_DEVICESIM_PROFILE_H
 
