@@ -1,6 +1,7 @@
 // Construction, painting, Cancel, the language switch and destruction.
 #include "app/frame.h"
 
+#include "app/compactstyle.h"
 #include "app/dialogs.h"
 #include "app/events.h"
 #include "app/pictures.h"
@@ -59,6 +60,7 @@ wxPontiroFrame::wxPontiroFrame(wxWindow* parent, const wxString& title)
     // Some sizer flags of the layout have no effect in their sizer (an
     // alignment along a box's own direction); the toolkit would assert.
     wxSizerFlags::DisableConsistencyChecks();
+    UseCompactControls();
 
     if (!wxFileName::FileExists("Pontiro.ini"))
         PontiroMessageBox(_("Cannot find configuration file"), "Message", wxOK | wxCENTRE,

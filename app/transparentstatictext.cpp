@@ -70,8 +70,9 @@ void CTransparentStaticText::OnPaint(wxPaintEvent&)
     const wxBitmap* picture = provider ? provider->GetBackgroundPicture() : nullptr;
     if (picture && picture->IsOk())
     {
-        // The parent draws its picture at its client origin.
-        const wxPoint at = GetParent()->ScreenToClient(ClientToScreen(wxPoint(0, 0)));
+        // The parent draws its picture at its client origin, and this
+        // control's position is given in the parent's client coordinates.
+        const wxPoint at = GetPosition();
         dc.DrawBitmap(*picture, -at.x, -at.y, false);
     }
 
@@ -97,5 +98,14 @@ wxSize CTransparentStaticText::DoGetBestClientSize() const
     int width = 0;
     for (const wxString& line : lines)
         width = std::max(width, dc.GetTextExtent(line).x);
-    return wxSize(width, dc.GetCharHeight() * static_cast<int>(lines.size()));
+    // GTK leaves a window it is asked to make 0 pixels wide at its old
+    // size and place, where it would paint a stale piece of the picture.
+    return wxSize(std::max(width, 1), dc.GetCharHeight() * static_cast<int>(lines.size()));
+}
+
+void CTransparentStaticText::DoSetSize(int x, int y, int width, int height, int sizeFlags)
+{
+    if (height >= 0)
+        height = std::max(height, GetBestSize().y);
+    wxGenericStaticText::DoSetSize(x, y, width, height, sizeFlags);
 }

@@ -41,6 +41,10 @@ public:
 protected:
     virtual void OnPaint(wxPaintEvent& event);
     wxSize DoGetBestClientSize() const override;
+    // A sizer a few pixels short of room (large fonts, tall controls)
+    // shrinks the last items of a page; a text keeps the height of all its
+    // lines and runs into the margin below instead of losing a line.
+    void DoSetSize(int x, int y, int width, int height, int sizeFlags) override;
 
 private:
     void OnPaintEvent(wxPaintEvent& event);

@@ -175,12 +175,12 @@ Canvas DrawBackground()
     canvas.Fill(Road(260, 290, 400, 215, 500, 250, 10), kGreen, 0.06);
     canvas.Fill(Road(-20, 150, 200, 250, 330, 300, 14), kGreen, 0.04);
 
-    // Header: the badge in the free corner left of the title, and a
-    // hairline of the brand colour below the title row.
+    // Header: the badge in the free corner left of the title, and a soft
+    // band behind the title row (the window draws its own line below it).
+    canvas.Fill(RoundedRect(0, 0, 480, 56, 0), kWhite, 0.5);
     DrawBadge(canvas, 14, 6, 42);
     canvas.Fill(RoundedRect(64, 20, 132, 25, 2.5), kDeepGreen, 0.85);
     canvas.Fill(RoundedRect(64, 31, 114, 35, 2), kGreen, 0.6);
-    canvas.Fill(RoundedRect(0, 54, 480, 56, 0), kGreen, 0.35);
     return canvas;
 }
 

@@ -49,6 +49,17 @@ TEST_F(ScreenshotTest, EveryPage)
     frame->SetTitleText(wxString());
     frame->ShowMemoryCardPage();
     Take(frame, "memory-card");
+    {
+        // The empty title leaves nothing of the longer one behind it.
+        const wxImage shot = Screenshot(frame);
+        const wxImage picture = BackgroundPicture();
+        int differing = 0;
+        for (int y = 0; y < 54; ++y)
+            for (int x = 140; x < 480; ++x)
+                differing += shot.GetRed(x, y) != picture.GetRed(x, y) ||
+                             shot.GetGreen(x, y) != picture.GetGreen(x, y);
+        EXPECT_EQ(differing, 0);
+    }
 
     frame->ClearPage();
     frame->SetTitleText(_("Connecting to Kelvo navigation device"));
