@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -72,14 +73,24 @@ TEST(RapiConnect, LinkThatComesUpLateFailsOneAttemptAndNotTheNext)
     SimDevice sim;
     sim.SetProfile("link_delay_ms = 150\n");
     VDXRDEVRAPI device;
-    EXPECT_FALSE(device.Connect());
-    EXPECT_FALSE(device.IsConnected());
-    EXPECT_EQ(0, device.GetErrorCode());
-    EXPECT_EQ(1u, SimDevice::Counters().uninits);
+    const auto start = std::chrono::steady_clock::now();
+    const bool first = device.Connect();
+    // Only a machine that stalled this thread past the link's time could
+    // see the link in the first attempt.
+    if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(150))
+    {
+        EXPECT_FALSE(first);
+        EXPECT_FALSE(device.IsConnected());
+        EXPECT_EQ(0, device.GetErrorCode());
+        EXPECT_EQ(1u, SimDevice::Counters().uninits);
+    }
     // The caller tries again; by the end of this wait the link is up.
     EXPECT_TRUE(device.Connect());
-    EXPECT_EQ(2u, SimDevice::Counters().inits);
-    EXPECT_EQ(1u, SimDevice::Counters().uninits);
+    if (!first)
+    {
+        EXPECT_EQ(2u, SimDevice::Counters().inits);
+        EXPECT_EQ(1u, SimDevice::Counters().uninits);
+    }
 }
 
 TEST(RapiConnect, RefusedInitialisationsFailWithTheRecordCleared)
