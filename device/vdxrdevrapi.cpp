@@ -351,7 +351,12 @@ bool VDXRDEVRAPI::CopyToDevice(const wxString& localPath, const wxString& path)
     }
 
     const wxFileOffset length = local.Length();
-    const std::uint64_t size = length > 0 ? static_cast<std::uint64_t>(length) : 0;
+    if (length == wxInvalidOffset)
+    {
+        FailUpload(file, path, DEVICE_ERR_READ, SourceText(localPath), 0);
+        return false;
+    }
+    const std::uint64_t size = static_cast<std::uint64_t>(length);
     ClearError();
     NotifyProgress(0);
     if (size == 0)
