@@ -13,6 +13,7 @@
 #include "webservice/standinservice.h"
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
 #include <wx/init.h>
 #include <wx/socket.h>
 
@@ -65,24 +66,14 @@ public:
     std::string Log()
     {
         // One event per call, as in the application's idle handling.
-        for (long before = -1; before != m_seen;)
-        {
-            before = m_seen;
-            ProcessPendingEvents();
-        }
+        // The application's list holds the handlers that have events (a
+        // handler's own call with an empty queue would keep its lock).
+        while (wxTheApp && wxTheApp->HasPendingEvents())
+            wxTheApp->ProcessPendingEvents();
         return m_log;
     }
 
-protected:
-    // Counts every event, the device's notifications too.
-    bool TryBefore(wxEvent& event) override
-    {
-        ++m_seen;
-        return wxEvtHandler::TryBefore(event);
-    }
-
 private:
-    long m_seen = 0;
     void OnStep(wxThreadEvent& event)
     {
         if (!m_log.empty())
