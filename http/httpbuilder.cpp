@@ -10,7 +10,17 @@
 #include <wx/stream.h>
 #include <wx/strconv.h>
 
+#ifdef __WINDOWS__
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <cerrno>
+#endif
+
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +29,13 @@ namespace
 {
 
 const char* const UserAgent = "Pontiro 1.2";
+
+#ifdef MSG_NOSIGNAL
+// A peer that went away must not end the process with SIGPIPE.
+const int NoSignal = MSG_NOSIGNAL;
+#else
+const int NoSignal = 0;
+#endif
 
 // The builder's own headers go first, in this order; others follow by name.
 const char* const HeaderOrder[] = {
@@ -88,7 +105,8 @@ wxHTTPBuilder::wxHTTPBuilder()
       m_bytesSent(0),
       m_stop(false),
       m_fileFieldCount(0),
-      m_viaProxy(false)
+      m_viaProxy(false),
+      m_bufferedBodyStart(0)
 {
     SetTimeout(DefaultTimeout);
 }
@@ -176,7 +194,42 @@ void wxHTTPBuilder::Fail(const wxString& step, wxProtocolError error)
     // Proxy-Authorization must not reach a server reached directly).
     ClearHeaders();
     m_read = true;
+    m_bufferedBody.clear();
+    m_bufferedBodyStart = 0;
     wxSocketClient::Close();
+}
+
+size_t wxHTTPBuilder::TakeBufferedBody(void* buffer, size_t size)
+{
+    const size_t count = std::min(size, m_bufferedBody.size() - m_bufferedBodyStart);
+    if (count > 0)
+    {
+        std::memcpy(buffer, m_bufferedBody.data() + m_bufferedBodyStart, count);
+        m_bufferedBodyStart += count;
+    }
+    return count;
+}
+
+void wxHTTPBuilder::SetTimeout(long seconds)
+{
+    wxHTTP::SetTimeout(seconds);
+    ApplyTimeout();
+}
+
+void wxHTTPBuilder::ApplyTimeout()
+{
+    if (!IsConnected())
+        return;
+    // A blocking socket waits in the system call itself, where the socket's
+    // own timeout does not reach; the system's timeouts bound those waits.
+#ifdef __WINDOWS__
+    const DWORD value = static_cast<DWORD>(GetTimeout() * 1000);
+#else
+    timeval value{};
+    value.tv_sec = GetTimeout();
+#endif
+    SetOption(SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
+    SetOption(SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value);
 }
 
 bool wxHTTPBuilder::ConnectSocket()
@@ -184,7 +237,10 @@ bool wxHTTPBuilder::ConnectSocket()
     wxSocketClient::Close();
     SetFlags(wxSocketBase::GetBlockingFlagIfNeeded());
     Notify(false);
-    return m_addr && wxSocketClient::Connect(*m_addr, true);
+    if (!m_addr || !wxSocketClient::Connect(*m_addr, true))
+        return false;
+    ApplyTimeout();
+    return true;
 }
 
 wxHTTPBuilderStream* wxHTTPBuilder::OpenUrl(const wxString& url, const wxString& tempPrefix)
@@ -298,12 +354,47 @@ std::string wxHTTPBuilder::BuildRequestHead(const wxString& method, const wxStri
     return head;
 }
 
+long wxHTTPBuilder::ReceiveSome(void* buffer, size_t size)
+{
+    const wxSOCKET_T fd = GetSocket();
+    if (!IsOk() || !IsConnected() || size == 0)
+        return -1;
+    const int chunk = static_cast<int>(std::min<size_t>(size, 1u << 30));
+    for (;;)
+    {
+        const long got = static_cast<long>(::recv(fd, static_cast<char*>(buffer), chunk, 0));
+#ifndef __WINDOWS__
+        if (got < 0 && errno == EINTR)
+            continue;
+#endif
+        return got < 0 ? -1 : got;
+    }
+}
+
+bool wxHTTPBuilder::SendAll(const char* bytes, size_t size)
+{
+    const wxSOCKET_T fd = GetSocket();
+    if (!IsOk() || !IsConnected())
+        return false;
+    while (size > 0)
+    {
+        const int chunk = static_cast<int>(std::min<size_t>(size, 1u << 30));
+        const long sent = static_cast<long>(::send(fd, bytes, chunk, NoSignal));
+#ifndef __WINDOWS__
+        if (sent < 0 && errno == EINTR)
+            continue;
+#endif
+        if (sent <= 0)
+            return false;
+        bytes += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
 bool wxHTTPBuilder::WriteAll(const std::string& bytes)
 {
-    if (bytes.empty())
-        return true;
-    Write(bytes.data(), static_cast<wxUint32>(bytes.size()));
-    return LastCount() == bytes.size() && !Error();
+    return SendAll(bytes.data(), bytes.size());
 }
 
 bool wxHTTPBuilder::SendMultipartBody(wxInputStream& body)
@@ -315,13 +406,12 @@ bool wxHTTPBuilder::SendMultipartBody(wxInputStream& body)
         const size_t count = body.LastRead();
         if (count == 0)
             break;
-        Write(chunk.data(), static_cast<wxUint32>(count));
-        AddBytesSent(static_cast<wxInt32>(LastCount()));
-        if (LastCount() != count || Error())
+        if (!SendAll(chunk.data(), count))
         {
             m_lastError = wxPROTO_NETERR;
             return false;
         }
+        AddBytesSent(static_cast<wxInt32>(count));
         if (IsStopRequested())
         {
             // A body cut short is not a request the server should answer.
@@ -385,7 +475,6 @@ bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPref
         SetHeader(wxS("User-Agent"), UserAgent);
 
     SocketStateKeeper keepState(*this);
-    // Writes go out whole; reads of the head take what has arrived.
     SetFlags(wxSocketBase::GetBlockingFlagIfNeeded() | wxSOCKET_WAITALL);
     Notify(false);
 
@@ -413,13 +502,12 @@ bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPref
     }
     else if (!formBytes.empty())
     {
-        const bool sent = WriteAll(formBytes);
-        AddBytesSent(static_cast<wxInt32>(LastCount()));
-        if (!sent)
+        if (!WriteAll(formBytes))
         {
             m_lastError = wxPROTO_NETERR;
             return false;
         }
+        AddBytesSent(static_cast<wxInt32>(formBytes.size()));
     }
 
     return ReadResponseHead();
@@ -427,23 +515,24 @@ bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPref
 
 bool wxHTTPBuilder::ReadResponseHead()
 {
-    SetFlags(wxSocketBase::GetBlockingFlagIfNeeded());
+    m_bufferedBody.clear();
+    m_bufferedBodyStart = 0;
 
     HttpResponseHead head(MaxHeadLineLength, MaxHeadLines);
     char buffer[4096];
     while (head.GetState() == HttpResponseHead::NeedMore)
     {
-        Read(buffer, sizeof buffer);
-        const size_t count = LastCount();
-        if (count == 0)
+        const long got = ReceiveSome(buffer, sizeof buffer);
+        if (got <= 0)
         {
             // Closed, reset or timed out before the head was complete.
             head.Finish();
             break;
         }
+        const size_t count = static_cast<size_t>(got);
         const size_t used = head.Feed(buffer, count);
-        if (head.GetState() != HttpResponseHead::Failed && used < count)
-            Unread(buffer + used, static_cast<wxUint32>(count - used));
+        if (head.GetState() == HttpResponseHead::Complete)
+            m_bufferedBody.assign(buffer + used, count - used);
     }
 
     switch (head.GetState())

@@ -61,6 +61,10 @@ public:
     // Writes the request and reads the response head; called by OpenUrl.
     bool SendRequest(const wxString& target, const wxString& tempPrefix);
 
+    // Seconds any single wait of a request may take (connecting aside,
+    // which the system bounds); a read or write that waits longer fails.
+    void SetTimeout(long seconds) override;
+
     // "" after a success, else the step of the last OpenUrl that failed:
     // "Parsing URL", "Resolving proxy host name", "Resolving host name",
     // "Connecting to server" or "Sending Request".
@@ -100,7 +104,18 @@ public:
     wxInt32 GetBytesSent() const { return m_bytesSent; }
 
 private:
+    friend class wxHTTPBuilderStream;
+
+    // Body bytes that arrived with the response head; the stream takes
+    // them before reading the socket.
+    size_t TakeBufferedBody(void* buffer, size_t size);
+    // One receive on the connection: the count (above 0), 0 when the peer
+    // closed it, -1 on a reset, a timeout or any other error.
+    long ReceiveSome(void* buffer, size_t size);
+    bool SendAll(const char* bytes, size_t size);
+
     bool ConnectSocket();
+    void ApplyTimeout();
     bool WriteAll(const std::string& bytes);
     bool ReadResponseHead();
     std::string BuildRequestHead(const wxString& method, const wxString& target, bool* ok) const;
@@ -120,6 +135,8 @@ private:
     wxArrayString m_mimeTypes;
     wxArrayString m_mimeExtensions;
     wxString m_status;
+    std::string m_bufferedBody;
+    size_t m_bufferedBodyStart;
 
     wxDECLARE_NO_COPY_CLASS(wxHTTPBuilder);
 };

@@ -4,6 +4,7 @@
 #include "http/httpencoding.h"
 
 #include <wx/ffile.h>
+#include <wx/log.h>
 #include <wx/filename.h>
 #include <wx/wfstream.h>
 
@@ -122,6 +123,7 @@ wxInputStream* wxHTTPBuilder::BuildMultipartBody(const wxString& fileName)
                     ok = WriteText(out, wxString::Format(wxS("--%s\r\nContent-Disposition: form-data; name=\"%s\"; filename=\"%s\"\r\nContent-Type: %s\r\n\r\n"),
                                                          boundary, name, value, GetMimeType(value)));
                     // A file that cannot be read must not go out as an empty one.
+                    wxLogNull quiet;
                     wxFFile in(value, wxS("rb"));
                     ok = ok && in.IsOpened();
                     while (ok && !in.Eof())

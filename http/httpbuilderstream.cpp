@@ -44,23 +44,24 @@ size_t wxHTTPBuilderStream::OnSysRead(void* buffer, size_t size)
     if (m_contentLength != NoLength)
         wanted = std::min<size_t>(wanted, m_contentLength - m_bytesRead);
 
-    m_builder->Read(buffer, static_cast<wxUint32>(wanted));
-    const size_t count = m_builder->LastCount();
+    // Like a waiting read: the whole count unless the connection ends first.
+    size_t count = m_builder->TakeBufferedBody(buffer, wanted);
+    while (count < wanted)
+    {
+        const long got = m_builder->ReceiveSome(static_cast<char*>(buffer) + count, wanted - count);
+        if (got <= 0)
+        {
+            // Only a clean close ends a body without length; with a length
+            // any early end cuts it.
+            m_ended = true;
+            m_cut = got < 0 || m_contentLength != NoLength;
+            break;
+        }
+        count += static_cast<size_t>(got);
+    }
     m_bytesRead += static_cast<wxUint32>(count);
-
-    if (count < wanted)
-    {
-        // The socket waits for the whole count, so a short read means the
-        // connection ended: closed by the server, reset, or timed out. Only
-        // a clean close of a body without length is its regular end.
+    if (m_contentLength != NoLength && m_bytesRead == m_contentLength)
         m_ended = true;
-        m_cut = m_contentLength != NoLength || !m_builder->IsClosed() ||
-                m_builder->LastError() == wxSOCKET_TIMEDOUT;
-    }
-    else if (m_contentLength != NoLength && m_bytesRead == m_contentLength)
-    {
-        m_ended = true;
-    }
 
     if (count == 0)
         m_lasterror = m_cut ? wxSTREAM_READ_ERROR : wxSTREAM_EOF;

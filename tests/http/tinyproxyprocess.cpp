@@ -1,0 +1,170 @@
+#include "tests/http/tinyproxyprocess.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace
+{
+
+// A port that was free a moment ago; tinyproxy cannot be told to pick one.
+int FreePort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(s);
+    return port;
+}
+
+bool Accepts(int port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(s);
+    return ok;
+}
+
+bool WaitForExit(pid_t pid, std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    do
+    {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+} // namespace
+
+TinyproxyProcess::TinyproxyProcess(const std::string& user, const std::string& password)
+{
+    char pattern[] = "/tmp/pontiro-tinyproxy-XXXXXX";
+    if (!::mkdtemp(pattern))
+    {
+        m_error = "cannot make a scratch folder";
+        return;
+    }
+    m_dir = pattern;
+    // The port may be taken between our probe and tinyproxy's bind.
+    for (int attempt = 0; attempt < 3 && !IsRunning(); ++attempt)
+        Start(user, password);
+}
+
+TinyproxyProcess::~TinyproxyProcess()
+{
+    Stop();
+    if (!m_dir.empty())
+    {
+        std::remove((m_dir + "/tinyproxy.conf").c_str());
+        std::remove((m_dir + "/tinyproxy.log").c_str());
+        ::rmdir(m_dir.c_str());
+    }
+}
+
+std::string TinyproxyProcess::Log() const
+{
+    std::ifstream in(m_dir + "/tinyproxy.log");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool TinyproxyProcess::Start(const std::string& user, const std::string& password)
+{
+    m_port = FreePort();
+    const std::string conf = m_dir + "/tinyproxy.conf";
+    {
+        std::ofstream out(conf);
+        out << "Port " << m_port << "\n"
+            << "Listen 127.0.0.1\n"
+            << "Timeout 10\n"
+            << "MaxClients 8\n"
+            << "Allow 127.0.0.1\n"
+            << "LogLevel Info\n"
+            << "DisableViaHeader Yes\n";
+        if (!user.empty())
+            out << "BasicAuth " << user << " " << password << "\n";
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string log = m_dir + "/tinyproxy.log";
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<std::string> args = {"tinyproxy", "-d", "-c", conf};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = ::posix_spawnp(&pid, "tinyproxy", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+    {
+        m_error = "tinyproxy cannot be started (is the package installed?)";
+        return false;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+        {
+            m_error = "tinyproxy ended at start: " + Log();
+            return false;
+        }
+        if (Accepts(m_port))
+        {
+            m_pid = pid;
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(pid, SIGKILL);
+    WaitForExit(pid, std::chrono::seconds(2));
+    m_error = "tinyproxy did not listen in time: " + Log();
+    return false;
+}
+
+void TinyproxyProcess::Stop()
+{
+    if (m_pid <= 0)
+        return;
+    ::kill(m_pid, SIGTERM);
+    if (!WaitForExit(m_pid, std::chrono::seconds(3)))
+    {
+        ::kill(m_pid, SIGKILL);
+        WaitForExit(m_pid, std::chrono::seconds(2));
+    }
+    m_pid = -1;
+}
