@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/arrstr.h>
+
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 namespace
 {
@@ -71,6 +74,63 @@ TEST_P(FullCardTest, AFailedWriteLeavesThePreviousFile)
     ASSERT_TRUE(card.DeleteFile("/Kelvo/speedcam.txt"));
     EXPECT_TRUE(card.WriteFromMemory(Pattern(c.newSize, 12), "/Kelvo/speedcam.txt"));
     EXPECT_EQ(ReadFile(mounted.Root() + "/Kelvo/speedcam.txt"), Pattern(c.newSize, 12));
+}
+
+// Pulls the card out once a transfer has reached the given percentage.
+class PullAt : public wxEvtHandler
+{
+public:
+    PullAt(MountedCard& card, int percent) : m_card(card), m_percent(percent) {}
+    void QueueEvent(wxEvent* event) override
+    {
+        std::unique_ptr<wxEvent> owned(event);
+        const auto* progress = dynamic_cast<wxThreadEvent*>(event);
+        if (!pulled && progress && event->GetId() == ID_DEVICE_PROGRESS && progress->GetInt() >= m_percent)
+        {
+            m_card.Pull();
+            pulled = true;
+        }
+        if (event->GetId() == ID_DEVICE_FAILED)
+            failed = true;
+    }
+    bool pulled = false;
+    bool failed = false;
+
+private:
+    MountedCard& m_card;
+    int m_percent;
+};
+
+TEST(PulledCard, ThePreviousFileSurvivesAWriteCutShort)
+{
+    TempFolder dir;
+    MountedCard mounted(dir.Path());
+    PONTIRO_REQUIRE_MOUNT(mounted.MountFat(40 * 1024, 32));
+    const Bytes old = Pattern(200000, 21);
+    {
+        VDXRDEVCARD card(mounted.Root());
+        ASSERT_TRUE(card.CreateDir("/Kelvo", false));
+        ASSERT_TRUE(card.WriteFromMemory(old, "/Kelvo/speedcam.txt"));
+
+        PullAt puller(mounted, 40);
+        card.SetEventHandler(&puller);
+        EXPECT_FALSE(card.WriteFromMemory(Pattern(300000, 22), "/Kelvo/speedcam.txt"));
+        EXPECT_TRUE(puller.pulled);
+        EXPECT_TRUE(puller.failed);
+        EXPECT_EQ(card.GetErrorCode(), DEVICE_ERR_WRITE);
+        EXPECT_EQ(card.GetErrorText(), ">/Kelvo/speedcam.txt");
+    }
+
+    // Back in the reader: the old file is there as it was.
+    mounted.Unmount();
+    PONTIRO_REQUIRE_MOUNT(mounted.RemountFat());
+    VDXRDEVCARD card(mounted.Root());
+    Bytes back;
+    ASSERT_TRUE(card.ReadToMemory("/Kelvo/speedcam.txt", back));
+    EXPECT_EQ(back, old);
+    wxArrayString names;
+    ASSERT_TRUE(card.ListFiles("/Kelvo", names));
+    EXPECT_EQ(names.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -131,6 +131,11 @@ std::string MountedCard::MountFat(unsigned sizeKiB, int fatBits)
     if (RunProgram({"mkfs.vfat", "-F", std::to_string(fatBits), m_image}, 20000, &output) != 0)
         return "mkfs.vfat failed or is missing: " + output;
     mkdir(m_root.c_str(), 0755);
+    return RemountFat();
+}
+
+std::string MountedCard::RemountFat()
+{
     m_driver = Spawn({"fusefat", "-f", "-o", "rw+", m_image, m_root}, -1);
     if (m_driver < 0)
         return "fusefat is missing";
@@ -168,6 +173,16 @@ std::string MountedCard::WaitForMount()
     }
     Unmount();
     return "fusefat did not mount the image within 10 s";
+}
+
+void MountedCard::Pull()
+{
+    if (m_driver > 0)
+    {
+        kill(m_driver, SIGKILL);
+        WaitChild(m_driver, 5000);
+        m_driver = -1;
+    }
 }
 
 bool MountedCard::Unmount()

@@ -21,6 +21,10 @@ public:
     // A FAT image of sizeKiB (FAT 12, 16 or 32). Returns why this machine
     // cannot mount it, or an empty text.
     std::string MountFat(unsigned sizeKiB, int fatBits);
+    // Mounts the image made by MountFat again, after Unmount.
+    std::string RemountFat();
+    // As if the card were pulled from the reader: the driver dies at once.
+    void Pull();
     // A tmpfs of sizeKiB, the same way.
     std::string MountTmpfs(unsigned sizeKiB);
     // Unmounts and waits for the driver; true when all went cleanly.
