@@ -1,3 +1,13 @@
+// The socket headers come first: on Windows winsock2.h must precede windows.h.
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <cerrno>
+#endif
+
 #include "http/httpbuilder.h"
 
 #include "http/base64.h"
@@ -9,15 +19,6 @@
 #include <wx/filename.h>
 #include <wx/stream.h>
 #include <wx/strconv.h>
-
-#ifdef __WINDOWS__
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#include <sys/time.h>
-
-#include <cerrno>
-#endif
 
 #include <algorithm>
 #include <cstring>
@@ -222,7 +223,7 @@ void wxHTTPBuilder::ApplyTimeout()
         return;
     // A blocking socket waits in the system call itself, where the socket's
     // own timeout does not reach; the system's timeouts bound those waits.
-#ifdef __WINDOWS__
+#ifdef _WIN32
     const DWORD value = static_cast<DWORD>(GetTimeout() * 1000);
 #else
     timeval value{};
@@ -363,7 +364,7 @@ long wxHTTPBuilder::ReceiveSome(void* buffer, size_t size)
     for (;;)
     {
         const long got = static_cast<long>(::recv(fd, static_cast<char*>(buffer), chunk, 0));
-#ifndef __WINDOWS__
+#ifndef _WIN32
         if (got < 0 && errno == EINTR)
             continue;
 #endif
@@ -380,7 +381,7 @@ bool wxHTTPBuilder::SendAll(const char* bytes, size_t size)
     {
         const int chunk = static_cast<int>(std::min<size_t>(size, 1u << 30));
         const long sent = static_cast<long>(::send(fd, bytes, chunk, NoSignal));
-#ifndef __WINDOWS__
+#ifndef _WIN32
         if (sent < 0 && errno == EINTR)
             continue;
 #endif
