@@ -355,7 +355,7 @@ std::string wxHTTPBuilder::BuildRequestHead(const wxString& method, const wxStri
     return head;
 }
 
-long wxHTTPBuilder::ReceiveSome(void* buffer, size_t size)
+long wxHTTPBuilder::ReceiveSome(void* buffer, size_t size, bool waitAll)
 {
     const wxSOCKET_T fd = GetSocket();
     if (!IsOk() || !IsConnected() || size == 0)
@@ -363,7 +363,7 @@ long wxHTTPBuilder::ReceiveSome(void* buffer, size_t size)
     const int chunk = static_cast<int>(std::min<size_t>(size, 1u << 30));
     for (;;)
     {
-        const long got = static_cast<long>(::recv(fd, static_cast<char*>(buffer), chunk, 0));
+        const long got = static_cast<long>(::recv(fd, static_cast<char*>(buffer), chunk, waitAll ? MSG_WAITALL : 0));
 #ifndef _WIN32
         if (got < 0 && errno == EINTR)
             continue;

@@ -110,8 +110,9 @@ private:
     // them before reading the socket.
     size_t TakeBufferedBody(void* buffer, size_t size);
     // One receive on the connection: the count (above 0), 0 when the peer
-    // closed it, -1 on a reset, a timeout or any other error.
-    long ReceiveSome(void* buffer, size_t size);
+    // closed it, -1 on a reset, a timeout or any other error. With waitAll
+    // the system gathers the whole size in one call where it can.
+    long ReceiveSome(void* buffer, size_t size, bool waitAll = false);
     bool SendAll(const char* bytes, size_t size);
 
     bool ConnectSocket();

@@ -48,7 +48,7 @@ size_t wxHTTPBuilderStream::OnSysRead(void* buffer, size_t size)
     size_t count = m_builder->TakeBufferedBody(buffer, wanted);
     while (count < wanted)
     {
-        const long got = m_builder->ReceiveSome(static_cast<char*>(buffer) + count, wanted - count);
+        const long got = m_builder->ReceiveSome(static_cast<char*>(buffer) + count, wanted - count, true);
         if (got <= 0)
         {
             // Only a clean close ends a body without length; with a length
