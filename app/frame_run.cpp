@@ -19,6 +19,8 @@
 #include <wx/socket.h>
 #include <wx/textctrl.h>
 
+#include <utility>
+
 // Every thread is stopped and joined before what it borrows goes: a stop
 // cuts off a stalled transfer, so none of these waits long.
 void FrameDeleter::operator()(VDXRDEV* device) const
@@ -150,6 +152,8 @@ bool wxPontiroFrame::StartDownload()
 void wxPontiroFrame::StartUpload()
 {
     m_uploadThread.reset();
+    // The downloaded bytes move on to the upload thread; nothing else
+    // reads them after the download.
     auto* device = dynamic_cast<VDXRDEVRAPI*>(m_device.get());
     std::unique_ptr<UPLOADINGTHREAD, FrameDeleter> thread;
     if (device)
@@ -157,15 +161,15 @@ void wxPontiroFrame::StartUpload()
         thread.reset(new UPLOADINGTHREAD(device));
         if (m_addressBookSelected)
             thread->SetJob1(m_dirs[CONTENT_ADDRESSBOOK], m_fileNames[CONTENT_ADDRESSBOOK],
-                            m_contentBuffers[CONTENT_ADDRESSBOOK]);
+                            std::move(m_contentBuffers[CONTENT_ADDRESSBOOK]));
         if (m_speedCamSelected)
             thread->SetJob2(m_dirs[CONTENT_SPEEDCAM],
                             m_fileNames[m_deviceKind == DEVICE_KIND_TARVIK ? CONTENT_SPEEDCAM_STATIC
                                                                            : CONTENT_SPEEDCAM],
-                            m_contentBuffers[CONTENT_SPEEDCAM]);
+                            std::move(m_contentBuffers[CONTENT_SPEEDCAM]));
         if (m_secondSpeedCamFile)
             thread->SetJob3(m_dirs[CONTENT_SPEEDCAM], m_fileNames[CONTENT_SPEEDCAM_V2],
-                            m_contentBuffers[CONTENT_SPEEDCAM_V2]);
+                            std::move(m_contentBuffers[CONTENT_SPEEDCAM_V2]));
         thread->SetFrame(this);
     }
     if (!thread || thread->Run() != wxTHREAD_NO_ERROR)

@@ -61,7 +61,7 @@ wxArrayString ReadMountPoints(const wxString& mountsFile)
 {
     wxArrayString points;
     // The kernel's tables have no size: read line by line to their end.
-    std::ifstream file(static_cast<const char*>(mountsFile.fn_str()));
+    std::ifstream file(mountsFile.fn_str()); // wide names on Windows
     std::string raw;
     while (std::getline(file, raw))
     {

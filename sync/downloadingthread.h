@@ -11,6 +11,12 @@
 #include <mutex>
 #include <vector>
 
+#ifdef __WINDOWS__
+// Once in, Windows' headers would rename SetJob to the spooler's SetJobW.
+#include <wx/msw/wrapwin.h>
+#undef SetJob
+#endif
+
 class wxEvtHandler;
 class wxHTTPBuilder;
 class wxHTTPBuilderStream;

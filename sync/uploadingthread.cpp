@@ -5,6 +5,8 @@
 #include "sync/navfolder.h"
 #include "sync/syncdefs.h"
 
+#include <utility>
+
 UPLOADINGTHREAD::UPLOADINGTHREAD(VDXRDEVRAPI* device)
     : wxThread(wxTHREAD_JOINABLE),
       m_device(device),
@@ -21,32 +23,32 @@ UPLOADINGTHREAD::UPLOADINGTHREAD(VDXRDEVRAPI* device)
 UPLOADINGTHREAD::~UPLOADINGTHREAD() = default;
 
 void UPLOADINGTHREAD::SetJob(int slot, const wxString& subFolder, const wxString& fileName,
-                             const std::vector<unsigned char>& bytes)
+                             std::vector<unsigned char> bytes)
 {
     // The device takes "/"-separated paths only; the navigation folder may
     // still be in the backslash form the device itself uses.
     m_folder[slot] = ToDevicePath(g_navFolder + subFolder);
     m_fileName[slot] = fileName;
-    m_data[slot] = bytes;
+    m_data[slot] = std::move(bytes);
     m_armed[slot] = !m_data[slot].empty() && !m_folder[slot].empty() && !m_fileName[slot].empty();
 }
 
 void UPLOADINGTHREAD::SetJob1(const wxString& subFolder, const wxString& fileName,
-                              const std::vector<unsigned char>& bytes)
+                              std::vector<unsigned char> bytes)
 {
-    SetJob(0, subFolder, fileName, bytes);
+    SetJob(0, subFolder, fileName, std::move(bytes));
 }
 
 void UPLOADINGTHREAD::SetJob2(const wxString& subFolder, const wxString& fileName,
-                              const std::vector<unsigned char>& bytes)
+                              std::vector<unsigned char> bytes)
 {
-    SetJob(1, subFolder, fileName, bytes);
+    SetJob(1, subFolder, fileName, std::move(bytes));
 }
 
 void UPLOADINGTHREAD::SetJob3(const wxString& subFolder, const wxString& fileName,
-                              const std::vector<unsigned char>& bytes)
+                              std::vector<unsigned char> bytes)
 {
-    SetJob(2, subFolder, fileName, bytes);
+    SetJob(2, subFolder, fileName, std::move(bytes));
 }
 
 void UPLOADINGTHREAD::SetFrame(wxEvtHandler* frame)

@@ -11,6 +11,12 @@
 #include <cstdint>
 #include <vector>
 
+#ifdef __WINDOWS__
+// Once in, Windows' headers would rename SetJob to the spooler's SetJobW.
+#include <wx/msw/wrapwin.h>
+#undef SetJob
+#endif
+
 class VDXRDEVRAPI;
 class wxEvtHandler;
 
@@ -22,10 +28,12 @@ public:
     ~UPLOADINGTHREAD() override;
 
     // The slot's folder is g_navFolder followed by subFolder, in device
-    // form. A slot missing any of folder, name or bytes stays unarmed.
-    void SetJob1(const wxString& subFolder, const wxString& fileName, const std::vector<unsigned char>& bytes);
-    void SetJob2(const wxString& subFolder, const wxString& fileName, const std::vector<unsigned char>& bytes);
-    void SetJob3(const wxString& subFolder, const wxString& fileName, const std::vector<unsigned char>& bytes);
+    // form. A slot missing any of folder, name or bytes stays unarmed. The
+    // thread keeps its own bytes: a caller that no longer needs them moves
+    // them in rather than have a second copy of a large file made.
+    void SetJob1(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
+    void SetJob2(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
+    void SetJob3(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
     // Also gives the frame to the device for its notifications.
     void SetFrame(wxEvtHandler* frame);
 
@@ -39,7 +47,7 @@ protected:
 
 private:
     void SetJob(int slot, const wxString& subFolder, const wxString& fileName,
-                const std::vector<unsigned char>& bytes);
+                std::vector<unsigned char> bytes);
     void Post(int id);
     void StepBegin();
     void StepEnd();
