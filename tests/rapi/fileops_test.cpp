@@ -324,6 +324,20 @@ TEST_F(RapiFiles, CopyToDeviceWhoseLastWriteComesShortLeavesNoFile)
     EXPECT_EQ(wxS("<") + wxString::FromUTF8(source), device.GetErrorText());
 }
 
+TEST_F(RapiFiles, UnreadableLocalFileFailsTheUploadAndLeavesNoFile)
+{
+    // Opens as a file but cannot say its size (its seek fails).
+    const wxString local = wxS("/proc/self/pagemap");
+    if (!wxFileExists(local))
+        GTEST_SKIP() << "no /proc here";
+    sim.PutFile("/c.bin", Pattern(10, 1));
+    EXPECT_FALSE(device.CopyToDevice(local, wxS("/c.bin")));
+    EXPECT_EQ(DEVICE_ERR_READ, device.GetErrorCode());
+    EXPECT_EQ(wxS("<") + local, device.GetErrorText());
+    EXPECT_FALSE(sim.Has("/c.bin"));
+    EXPECT_EQ("failed", log.events.back());
+}
+
 TEST_F(RapiFiles, CopyFromDeviceFailuresLeaveNoLocalFile)
 {
     const std::string target = Local("dst");
