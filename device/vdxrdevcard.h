@@ -52,8 +52,8 @@ public:
     static bool FindMapExtra(const std::uint16_t* units, std::size_t count,
                              std::size_t& begin, std::size_t& end);
 
-    static const std::size_t WRITE_CHUNK = 10240;
-    static const std::size_t READ_CHUNK = 65536;
+    static constexpr std::size_t WRITE_CHUNK = 10240;
+    static constexpr std::size_t READ_CHUNK = 65536;
 
 private:
     // Root of the card in local form, without a trailing separator.
