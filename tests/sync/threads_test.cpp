@@ -68,8 +68,9 @@ public:
         // One event per call, as in the application's idle handling.
         // The application's list holds the handlers that have events (a
         // handler's own call with an empty queue would keep its lock).
-        while (wxTheApp && wxTheApp->HasPendingEvents())
-            wxTheApp->ProcessPendingEvents();
+        wxAppConsole* app = wxAppConsole::GetInstance();
+        while (app && app->HasPendingEvents())
+            app->ProcessPendingEvents();
         return m_log;
     }
 
