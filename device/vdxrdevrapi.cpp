@@ -140,15 +140,11 @@ bool VDXRDEVRAPI::Connect()
     init.cbSize = sizeof init;
     init.heRapiInit = nullptr;
     init.hrRapiInit = rapi::CE_E_FAIL;
+    // Every attempt that does not end connected is ended with CeRapiUninit,
+    // a refused one included, so no half-begun initialisation outlives it.
     const rapi::HRESULT result = m_ceRapiInitEx(&init);
-    if (result < 0)
-        return false;
-    if (result > 0)
-    {
-        m_ceRapiUninit();
-        return false;
-    }
-    if (WaitRapiEvent(init.heRapiInit, LINK_WAIT_MS) && Succeeded(init.hrRapiInit))
+    if (result == 0 && WaitRapiEvent(init.heRapiInit, LINK_WAIT_MS)
+        && Succeeded(init.hrRapiInit))
     {
         m_connected = true;
         return true;
