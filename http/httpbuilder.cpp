@@ -236,7 +236,10 @@ void wxHTTPBuilder::ApplyTimeout()
 bool wxHTTPBuilder::ConnectSocket()
 {
     wxSocketClient::Close();
-    SetFlags(wxSocketBase::GetBlockingFlagIfNeeded());
+    // Always a blocking descriptor, on any thread: the reads and writes
+    // below wait in the system with the socket's timeout, and a descriptor
+    // made non-blocking for an event loop would turn every wait into an error.
+    SetFlags(wxSOCKET_BLOCK);
     Notify(false);
     if (!m_addr || !wxSocketClient::Connect(*m_addr, true))
         return false;
@@ -476,7 +479,7 @@ bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPref
         SetHeader(wxS("User-Agent"), UserAgent);
 
     SocketStateKeeper keepState(*this);
-    SetFlags(wxSocketBase::GetBlockingFlagIfNeeded() | wxSOCKET_WAITALL);
+    SetFlags(wxSOCKET_BLOCK | wxSOCKET_WAITALL);
     Notify(false);
 
     bool headOk = false;

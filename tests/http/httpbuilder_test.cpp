@@ -17,6 +17,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 
@@ -234,6 +237,75 @@ TEST_F(HttpBuilderTest, StopDuringUploadEndsAfterTheCurrentChunk)
     EXPECT_FALSE(stream);
     EXPECT_EQ(builder.GetStatus(), "Sending Request");
     EXPECT_EQ(builder.GetError(), wxPROTO_ABRT);
+    EXPECT_EQ(builder.GetBytesSent(), 8192);
+    wxRemoveFile(file);
+}
+
+namespace
+{
+
+// After the first body chunk, waits until another thread asked for a stop.
+class WaitingBuilder : public wxHTTPBuilder
+{
+public:
+    wxInt32 AddBytesSent(wxInt32 n) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_sentSome = true;
+        m_changed.notify_all();
+        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_stopAsked; });
+        return wxHTTPBuilder::AddBytesSent(n);
+    }
+    void WaitForFirstChunk()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_sentSome; });
+    }
+    void StopFromOutside()
+    {
+        RequestStop();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopAsked = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_sentSome = false;
+    bool m_stopAsked = false;
+};
+
+} // namespace
+
+// The builder works on its own thread, as in the download thread, while the
+// window's thread asks for the stop.
+TEST_F(HttpBuilderTest, StopFromAnotherThread)
+{
+    const wxString file = wxFileName::CreateTempFileName("pontiro-upload");
+    {
+        const std::string content(100000, 'x');
+        wxFFile out(file, "wb");
+        ASSERT_TRUE(out.Write(content.data(), content.size()));
+    }
+    WaitingBuilder builder;
+    builder.SetTimeout(2);
+    builder.AddField("file", file, FieldFile);
+    const wxString url = Url("/up");
+
+    bool gotStream = true;
+    wxString status;
+    std::thread worker([&] {
+        Stream stream(builder.OpenUrl(url));
+        gotStream = static_cast<bool>(stream);
+        status = builder.GetStatus();
+    });
+    builder.WaitForFirstChunk();
+    builder.StopFromOutside();
+    worker.join();
+
+    EXPECT_FALSE(gotStream);
+    EXPECT_EQ(status, "Sending Request");
     EXPECT_EQ(builder.GetBytesSent(), 8192);
     wxRemoveFile(file);
 }
