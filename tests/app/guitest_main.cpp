@@ -16,11 +16,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace
 {
@@ -40,23 +38,30 @@ public:
         int fds[2];
         if (pipe(fds) != 0)
             return false;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                              "-nolisten", "tcp", "-ac", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int spawned = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr,
-                                         const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        if (spawned != 0)
+        m_pid = fork();
+        if (m_pid < 0)
         {
             close(fds[0]);
+            close(fds[1]);
             m_pid = 0;
             return false;
         }
+        if (m_pid == 0)
+        {
+            // The server must not outlive the tests, nor hold their output
+            // open (CTest waits for it), even when they crash.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            close(fds[0]);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
+                   "-nolisten", "tcp", "-ac", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
         std::string number;
         pollfd wait{fds[0], POLLIN, 0};
         char c = 0;

@@ -104,19 +104,22 @@ TEST_F(PagesTest, ConnectingAndUpdating)
     const struct
     {
         const char* name;
-        void (wxPontiroFrame::*build)();
+        bool connecting; // else updating
         bool smooth;
         bool nextAfter;
     } cases[] = {
-        {"connecting", &wxPontiroFrame::ShowConnectingPage, true, false},
-        {"updating", &wxPontiroFrame::ShowUpdatingPage, false, true},
+        {"connecting", true, true, false},
+        {"updating", false, false, true},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         frame->ClearPage();
         frame->m_nextButton->Enable();
-        (frame->*c.build)();
+        if (c.connecting)
+            frame->ShowConnectingPage();
+        else
+            frame->ShowUpdatingPage();
         const std::vector<std::string> expected = {"text:Please wait...", "gauge:100"};
         EXPECT_EQ(DescribePage(frame->m_contentSizer), expected);
         ASSERT_NE(frame->m_gauge, nullptr);
