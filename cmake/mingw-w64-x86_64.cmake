@@ -27,14 +27,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained exe: the C and C++ runtimes and winpthread linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 if(PONTIRO_MINGW_PREFIX AND EXISTS "${PONTIRO_MINGW_PREFIX}/bin/wx-config")
     set(wxWidgets_CONFIG_EXECUTABLE "${PONTIRO_MINGW_PREFIX}/bin/wx-config" CACHE FILEPATH "")
     set(wxWidgets_USE_STATIC ON CACHE BOOL "")
 endif()
 
-# Tests run through Wine.
-find_program(PONTIRO_WINE NAMES wine64 wine)
-if(PONTIRO_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${PONTIRO_WINE})
-endif()
+# Tests run under Wine, in a Wine prefix of the build tree's own.
+get_filename_component(_pontiro_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${_pontiro_root}/tools/wine-run.sh;--prefix;${CMAKE_BINARY_DIR}/wineprefix")

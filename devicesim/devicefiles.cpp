@@ -8,9 +8,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include "devicesim/wincompat.h"
+#else
+#include <fnmatch.h>
+#endif
 
 namespace devsim
 {

@@ -9,7 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef _WIN32
+#define DEVSIM_API extern "C" __declspec(dllexport)
+#else
 #define DEVSIM_API extern "C" __attribute__((visibility("default")))
+#endif
 
 struct DEVSIM_COUNTERS
 {

@@ -18,12 +18,22 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+// As rapi.dll: a waitable timer for the link event, LoadLibrary for the
+// deployed library, replies from LocalAlloc (see wincompat.h).
+#include "devicesim/wincompat.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define PROVIDER_API extern "C" __declspec(dllexport)
+#else
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 #define PROVIDER_API extern "C" __attribute__((visibility("default")))
+#endif
 
 using namespace rapi;
 
@@ -91,6 +101,22 @@ public:
             m_docked = true;
             m_dockTime = Clock::now();
         }
+#ifdef _WIN32
+        long long delayMs = -1;
+        if (m_profile.linkDelayMs >= 0)
+        {
+            const auto up = m_dockTime + std::chrono::milliseconds(m_profile.linkDelayMs);
+            const auto now = Clock::now();
+            delayMs = up > now ? std::chrono::duration_cast<std::chrono::milliseconds>(up - now).count() : 0;
+        }
+        m_winEvent = devsim::win::CreateLinkEvent(delayMs);
+        if (!m_winEvent)
+            return CE_E_FAIL;
+        m_session = true;
+        init->heRapiInit = m_winEvent;
+        init->hrRapiInit = m_profile.linkResult;
+        return S_OK_RESULT;
+#else
         m_event = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
         if (m_event < 0)
             return CE_E_FAIL;
@@ -112,6 +138,7 @@ public:
         init->heRapiInit = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(m_event));
         init->hrRapiInit = m_profile.linkResult;
         return S_OK_RESULT;
+#endif
     }
 
     HRESULT Uninit()
@@ -141,6 +168,17 @@ public:
 
     BYTE* NewReply(const std::vector<BYTE>& bytes)
     {
+#ifdef _WIN32
+        // Released by the desktop with kernel32's LocalFree, which no
+        // counter here sees.
+        BYTE* reply = static_cast<BYTE*>(devsim::win::AllocateReply(bytes.size()));
+        if (!reply)
+            return nullptr;
+        if (!bytes.empty())
+            std::memcpy(reply, bytes.data(), bytes.size());
+        ++m_replyCount;
+        return reply;
+#else
         BYTE* reply = static_cast<BYTE*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
         if (!reply)
             return nullptr;
@@ -149,6 +187,7 @@ public:
         m_replies.insert(reply);
         ++m_replyCount;
         return reply;
+#endif
     }
 
     void* FreeReply(void* reply)
@@ -200,6 +239,10 @@ private:
 
     void CloseEvent()
     {
+#ifdef _WIN32
+        devsim::win::CloseLinkEvent(m_winEvent);
+        m_winEvent = nullptr;
+#endif
         if (m_event >= 0)
             ::close(m_event);
         m_event = -1;
@@ -210,6 +253,9 @@ private:
     devsim::DeviceProfile m_profile;
     devsim::DeviceFiles m_files;
     int m_event = -1;
+#ifdef _WIN32
+    void* m_winEvent = nullptr;
+#endif
     bool m_session = false;
     bool m_docked = false;
     Clock::time_point m_dockTime;
@@ -231,8 +277,12 @@ class LoadedLibrary
 public:
     ~LoadedLibrary()
     {
+#ifdef _WIN32
+        devsim::win::FreeLibraryFile(m_handle);
+#else
         if (m_handle)
             ::dlclose(m_handle);
+#endif
         if (!m_copy.empty())
             ::unlink(m_copy.c_str());
     }
@@ -242,6 +292,16 @@ public:
         const int source = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
         if (source < 0)
             return ERROR_MOD_NOT_FOUND;
+#ifdef _WIN32
+        m_copy = devsim::win::TemporaryFileName(".dll");
+        const int copy = ::open(m_copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, _S_IREAD | _S_IWRITE);
+        if (copy < 0)
+        {
+            m_copy.clear();
+            ::close(source);
+            return ERROR_NOT_ENOUGH_MEMORY_CODE;
+        }
+#else
         const char* folder = std::getenv("TMPDIR");
         std::string name = std::string(folder && *folder ? folder : "/tmp") + "/vdxrapi-XXXXXX.so";
         std::vector<char> path(name.begin(), name.end());
@@ -253,6 +313,7 @@ public:
             return ERROR_NOT_ENOUGH_MEMORY_CODE;
         }
         m_copy = path.data();
+#endif
         char buffer[65536];
         bool ok = true;
         for (;;)
@@ -273,16 +334,24 @@ public:
         ::close(copy);
         if (!ok)
             return ERROR_BAD_EXE_FORMAT;
+#ifdef _WIN32
+        m_handle = devsim::win::LoadLibraryFile(m_copy);
+#else
         m_handle = ::dlopen(m_copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
         if (!m_handle)
             return ERROR_BAD_EXE_FORMAT;
-        auto attach = reinterpret_cast<VDXRAPI_ATTACH>(::dlsym(m_handle, "CeAttachCoreLibrary"));
+        auto attach = reinterpret_cast<VDXRAPI_ATTACH>(Symbol("CeAttachCoreLibrary"));
         if (!attach || !attach(devsim::DeviceCore::Instance().Table()))
             return ERROR_BAD_EXE_FORMAT;
         return 0;
     }
 
+#ifdef _WIN32
+    void* Symbol(const std::string& name) { return devsim::win::LibrarySymbol(m_handle, name.c_str()); }
+#else
     void* Symbol(const std::string& name) { return ::dlsym(m_handle, name.c_str()); }
+#endif
 
 private:
     void* m_handle = nullptr;
@@ -604,14 +673,16 @@ PROVIDER_API BOOL RAPI_CALL CeRemoveDirectory(LPCWSTR path)
 }
 #endif
 
+#ifndef _WIN32
 // Replies of CeRapiInvoke are released with this, as with LocalFree on
-// Windows.
+// Windows (where kernel32's own is used).
 PROVIDER_API void* RAPI_CALL LocalFree(void* reply)
 {
     Provider& provider = Provider::Instance();
     std::lock_guard<std::mutex> lock(provider.Lock());
     return provider.FreeReply(reply);
 }
+#endif
 
 DEVSIM_API void DevSimReset()
 {

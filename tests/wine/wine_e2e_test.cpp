@@ -1,0 +1,231 @@
+// The wizard end to end on the Windows build, under Wine: the real window
+// driven as on Linux, against the stand-in web service that wine_e2e.sh
+// runs on the host. Each test is one scenario the script selects and sets
+// the scene for (rapi.dll beside the program or not, drive E: mapped to the
+// card folder, the registry's proxy setting, the Windows version Wine
+// reports); the script checks what only the host sees (the proxy's log).
+#include "app/frame.h"
+#include "driver/wizarddriver.h"
+#include "sync/navfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/ffile.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/platinfo.h>
+#include <wx/utils.h>
+
+#include <string>
+
+namespace
+{
+const char* const kEmail = "anna@kelvonet.example";
+const char* const kPassword = "s3cret&=";
+
+class ToolkitEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { ASSERT_TRUE(StartToolkitForDriver()) << "no display"; }
+};
+
+const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+wxString Env(const char* name)
+{
+    wxString value;
+    wxGetEnv(wxString::FromAscii(name), &value);
+    return value;
+}
+
+std::string ReadFile(const wxString& path)
+{
+    wxFFile file(path, "rb");
+    std::string bytes;
+    if (!file.IsOpened())
+        return bytes;
+    char buffer[8192];
+    size_t n;
+    while ((n = file.Read(buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, n);
+    return bytes;
+}
+
+void WriteFile(const wxString& path, const std::string& bytes)
+{
+    wxFileName::Mkdir(wxFileName(path).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    wxFFile file(path, "wb");
+    ASSERT_TRUE(file.IsOpened()) << path;
+    ASSERT_TRUE(file.Write(bytes.data(), bytes.size()));
+}
+
+std::string Utf16License(const std::string& mapExtra)
+{
+    std::string out;
+    for (char c : mapExtra)
+    {
+        out += c;
+        out += '\0';
+    }
+    return out + std::string(2, '\0');
+}
+
+class WineWizard : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_content = Env("PONTIRO_E2E_CONTENT");
+        m_device = Env("PONTIRO_DEVICE_ROOT");
+        ASSERT_FALSE(Env("PONTIRO_E2E_SERVER").empty()) << "run through wine_e2e.sh";
+        g_navFolder = NAV_FOLDER_DEFAULT;
+    }
+
+    void TearDown() override { m_driver.reset(); }
+
+    std::string Content(const char* item) const { return ReadFile(m_content + "/" + item); }
+
+    // "Pontiro.ini" in the working folder, naming the stand-in service.
+    static void WriteConfiguration(bool memoryCard)
+    {
+        const std::string server = Env("PONTIRO_E2E_SERVER").ToStdString();
+        WriteFile("Pontiro.ini",
+                  "[Pontiro]\nlanguage=en\nusememorycard=" + std::string(memoryCard ? "1" : "0") +
+                      "\n[addressbook]\nhostname=" + server +
+                      "\nurl=/kelvonet/pnd\ndir=Contacts\nfilename=addressbook.vcf\n"
+                      "[speedcam]\nhostname=" + server +
+                      "\nurl=/kelvonet/pnd\ndir=Speedcams\nfilename=speedcams.txt\n"
+                      "filenamev2=speedcams_mobile.txt\nfilenamestatic=speedcams_fixed.txt\n");
+    }
+
+    void PrepareDockedDevice(const std::string& profile)
+    {
+        ASSERT_FALSE(m_device.empty());
+        WriteFile(m_device + "/devicesim.ini", profile + "\n");
+        wxFileName::Mkdir(m_device + "/windows", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+        WriteFile(m_device + "/SDMMC Card/Kelvo/license.db", Utf16License("KELVO"));
+    }
+
+    void OpenAndConnect(const wxString& cardFolder = wxString())
+    {
+        m_driver.reset(new PontiroFrameDriver);
+        ASSERT_EQ(m_driver->PageState(), PAGE_WELCOME);
+        m_driver->SetMemoryCardOption(!cardFolder.empty());
+        m_driver->ClickNext();
+        if (!cardFolder.empty())
+        {
+            ASSERT_EQ(m_driver->PageState(), PAGE_MEMORY_CARD);
+            m_driver->SetFolder(cardFolder);
+            m_driver->ClickNext();
+        }
+        ASSERT_TRUE(m_driver->WaitForConnection(30)) << m_driver->Title();
+    }
+
+    void RunWith(bool addressBook, bool speedCams)
+    {
+        ASSERT_EQ(m_driver->PageState(), PAGE_CONNECTING) << m_driver->Title() << " / " << m_driver->Message();
+        m_driver->ClickNext();
+        ASSERT_EQ(m_driver->PageState(), PAGE_LOGIN);
+        m_driver->SetContent(addressBook, speedCams);
+        m_driver->SetLogin(kEmail, wxString::FromUTF8(kPassword));
+        m_driver->ClickNext();
+        ASSERT_TRUE(m_driver->RunUntil(
+            [this] { return m_driver->PageState() == PAGE_DONE || m_driver->PageState() == PAGE_RESULT; }, 90))
+            << m_driver->Title();
+        ASSERT_EQ(m_driver->PageState(), PAGE_DONE) << m_driver->Title() << " / " << m_driver->Message();
+    }
+
+    void Finish()
+    {
+        m_driver->ClickNext();
+        EXPECT_TRUE(m_driver->RunUntil([this] { return !m_driver->IsOpen(); }, 10));
+        m_driver.reset();
+    }
+
+    wxString m_content;
+    wxString m_device;
+    std::unique_ptr<PontiroFrameDriver> m_driver;
+};
+
+// rapi.dll beside the program is the simulated device: the device-side
+// library is deployed, called remotely and its replies released with
+// LocalFree; both contents land byte for byte.
+TEST_F(WineWizard, DockedDeviceBothContents)
+{
+    WriteConfiguration(false);
+    PrepareDockedDevice("map_extra = KELVO Oselan");
+    OpenAndConnect();
+    EXPECT_EQ(m_driver->Message(), wxT("Your Oselan connected successfully."));
+    RunWith(true, true);
+    EXPECT_EQ(m_driver->Steps(), "db2 de2 db3 de3 db4 de4 de5 ub2 ue2 ub3 ue3 ub4 ue4 ue5");
+    const wxString nav = m_device + "/SDMMC Card/Kelvo";
+    EXPECT_EQ(ReadFile(nav + "/Contacts/addressbook.vcf"), Content("addressbook"));
+    EXPECT_EQ(ReadFile(nav + "/Speedcams/speedcams.txt"), Content("radars"));
+    EXPECT_EQ(ReadFile(nav + "/Speedcams/speedcams_mobile.txt"), Content("radarsv2"));
+    // The library deployed before each remote call is the one the
+    // program carries.
+    EXPECT_FALSE(ReadFile(m_device + "/windows/vdxrapi.dll").empty());
+    Finish();
+}
+
+// The card by drive letter: E:\Kelvo gives drive E and the folder \Kelvo/.
+TEST_F(WineWizard, MemoryCardByDriveLetter)
+{
+    ASSERT_TRUE(wxDirExists("E:\\")) << "drive E: is not mapped";
+    WriteFile("E:\\Kelvo\\license.db", Utf16License("xKELVO card"));
+    WriteConfiguration(true);
+    OpenAndConnect("E:\\Kelvo");
+    EXPECT_EQ(g_navFolder, wxT("\\Kelvo/"));
+    RunWith(true, true);
+    EXPECT_EQ(ReadFile("E:\\Kelvo\\Contacts\\addressbook.vcf"), Content("addressbook"));
+    EXPECT_EQ(ReadFile("E:\\Kelvo\\Speedcams\\speedcams.txt"), Content("radars"));
+    Finish();
+}
+
+// The proxy comes from the registry at the start of the run (the script
+// set it and checks on the host which way the requests came); the saved
+// settings mirror it.
+TEST_F(WineWizard, ProxyFromTheRegistry)
+{
+    const bool viaProxy = Env("PONTIRO_E2E_EXPECT_PROXY") == "1";
+    WriteConfiguration(false);
+    PrepareDockedDevice("map_extra = KELVO Oselan");
+    OpenAndConnect();
+    RunWith(true, false);
+    EXPECT_EQ(ReadFile(m_device + "/SDMMC Card/Kelvo/Contacts/addressbook.vcf"), Content("addressbook"));
+    Finish();
+    const std::string ini = ReadFile("Pontiro.ini");
+    EXPECT_NE(ini.find(viaProxy ? "useproxy=1" : "useproxy=0"), std::string::npos) << ini;
+    if (viaProxy)
+    {
+        const wxString proxy = Env("PONTIRO_E2E_PROXY");
+        EXPECT_NE(ini.find("address=" + proxy.BeforeFirst(':').ToStdString()), std::string::npos) << ini;
+        EXPECT_NE(ini.find("port=" + proxy.AfterFirst(':').ToStdString()), std::string::npos) << ini;
+    }
+}
+
+// No rapi.dll anywhere: the connection gives up after its 100 ticks with
+// the text for the Windows version Wine reports.
+TEST_F(WineWizard, DeviceNotFoundWithoutRapi)
+{
+    const long major = wxPlatformInfo::Get().GetOSMajorVersion();
+    const wxString expected = Env("PONTIRO_E2E_OS_MAJOR");
+    ASSERT_EQ(wxString::Format("%ld", major), expected) << "Wine reports another Windows version";
+    WriteConfiguration(false);
+    m_driver.reset(new PontiroFrameDriver);
+    m_driver->ClickNext();
+    ASSERT_EQ(m_driver->PageState(), PAGE_CONNECTING);
+    ASSERT_TRUE(m_driver->WaitForPage(PAGE_RESULT, 40));
+    EXPECT_EQ(m_driver->Title(), wxT("Device not found"));
+    if (major == 6)
+        EXPECT_EQ(m_driver->Message(),
+                  wxT("Pontiro has not found any connected device. Please check the connection. "
+                      "You can also make the update via your memory card reader."));
+    else
+        EXPECT_EQ(m_driver->Message(),
+                  wxT("Pontiro has not found any connected device or you have a problem with "
+                      "ActiveSync. Please check the connection!"));
+    EXPECT_EQ(m_driver->NextLabel(), wxT("Retry"));
+}
+
+} // namespace
