@@ -18,6 +18,7 @@
 
 #include "app/pictures.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -185,14 +186,10 @@ F Gdk(const char* name)
 }
 }
 
-wxImage Screenshot(wxWindow* window)
+namespace
 {
-    window->Refresh();
-    window->Update();
-    Pump(150);
-    const wxSize size = window->GetClientSize();
-    const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
-
+wxImage CaptureScreen(const wxPoint& origin, const wxSize& size)
+{
     auto rootWindow = Gdk<void* (*)()>("gdk_get_default_root_window");
     auto fromWindow = Gdk<void* (*)(void*, int, int, int, int)>("gdk_pixbuf_get_from_window");
     auto pixels = Gdk<unsigned char* (*)(void*)>("gdk_pixbuf_get_pixels");
@@ -222,6 +219,33 @@ wxImage Screenshot(wxWindow* window)
         }
     unref(pixbuf);
     return image;
+}
+
+bool SamePixels(const wxImage& a, const wxImage& b)
+{
+    return a.IsOk() && b.IsOk() && a.GetSize() == b.GetSize() &&
+           std::equal(a.GetData(), a.GetData() + a.GetWidth() * a.GetHeight() * 3, b.GetData());
+}
+}
+
+wxImage Screenshot(wxWindow* window)
+{
+    window->Refresh();
+    window->Update();
+    Pump(100);
+    const wxSize size = window->GetClientSize();
+    const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
+    // A busy machine may still be painting: wait until two looks agree.
+    wxImage shot = CaptureScreen(origin, size);
+    for (int tries = 0; tries < 40; ++tries)
+    {
+        Pump(50);
+        wxImage again = CaptureScreen(origin, size);
+        if (SamePixels(shot, again))
+            break;
+        shot = again;
+    }
+    return shot;
 }
 
 void SaveArtifact(const wxImage& image, const std::string& name)
