@@ -211,6 +211,28 @@ TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
     EXPECT_EQ(IniValue("Pontiro/usememorycard"), "0");
 }
 
+// The way a user picks a language: GTK's own control changes and reports
+// it, and the handler destroys that very control while GTK is still in its
+// notification.
+TEST_F(WizardTest, ChoosingALanguageInTheNativeControl)
+{
+    WriteIni("[Pontiro]\nlanguage=en\n");
+    TestFrame* frame = CreateFrame();
+    frame->Show();
+    Pump(100);
+    using SetActive = void (*)(void*, int);
+    auto setActive = reinterpret_cast<SetActive>(dlsym(RTLD_DEFAULT, "gtk_combo_box_set_active"));
+    ASSERT_NE(setActive, nullptr);
+    for (int row : {3, 0, 2})
+    {
+        setActive(frame->m_languageChoice->GetHandle(), row);
+        Pump(50);
+        EXPECT_EQ(frame->m_languageIndex, row);
+        EXPECT_EQ(frame->m_languageChoice->GetSelection(), row);
+    }
+    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Siguiente");
+}
+
 TEST_F(WizardTest, EmptyTextStaysEmptyWithACatalog)
 {
     WriteIni("[Pontiro]\nlanguage=fr\n");
