@@ -122,7 +122,8 @@ bool StandInService::ParseFault(const std::string& text, StandInFault& fault)
         {"redirects", StandInFault::Redirects}, {"nolocation", StandInFault::NoLocation},
         {"status", StandInFault::Status},       {"cut", StandInFault::Cut},
         {"stall", StandInFault::Stall},         {"reset", StandInFault::Reset},
-        {"slow", StandInFault::Slow},           {"none", StandInFault::None}};
+        {"slow", StandInFault::Slow},           {"length", StandInFault::Length},
+        {"none", StandInFault::None}};
     const auto found = kinds.find(kind);
     if (found == kinds.end())
         return false;
@@ -389,8 +390,10 @@ bool StandInService::SendFile(int fd, const std::string& path, const StandInFaul
         return SendText(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     }
     const off_t size = info.st_size;
+    const long long announced = fault.kind == StandInFault::Length ? (static_cast<long long>(fault.count) << 20)
+                                                                  : static_cast<long long>(size);
     bool ok = SendText(fd, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                           "Content-Length: " + std::to_string(size) + "\r\n\r\n");
+                           "Content-Length: " + std::to_string(announced) + "\r\n\r\n");
     off_t limit = size;
     if (fault.kind == StandInFault::Cut || fault.kind == StandInFault::Stall)
         limit = std::min<off_t>(size, fault.count);

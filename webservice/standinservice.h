@@ -26,7 +26,8 @@ struct StandInFault
         Cut,            // Content-Length of the whole file, only `count` bytes, then close
         Stall,          // headers and `count` bytes, then silence until the client leaves
         Reset,          // the connection is reset after the request
-        Slow            // the whole content in 1 KiB pieces, `count` ms apart
+        Slow,           // the whole content in 1 KiB pieces, `count` ms apart
+        Length          // announces a Content-Length of `count` MiB, sends the file
     };
     Kind kind = None;
     long count = 0;
@@ -65,7 +66,7 @@ public:
 
     std::vector<StandInRequest> Requests() const;
     // Reads "KIND[:N]" (redirects:11, nolocation, status:404, cut:1000,
-    // stall:0, reset, slow:5); false for anything else.
+    // stall:0, reset, slow:5, length:600); false for anything else.
     static bool ParseFault(const std::string& text, StandInFault& fault);
     // The "<Error>" answer of a refused login.
     static const char* LoginErrorBody();

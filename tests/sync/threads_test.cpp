@@ -228,6 +228,8 @@ TEST_F(DownloadTest, ServerMisbehaviourByErrorCode)
         {"status:204", DOWNLOAD_ERR_HTTP},        {"nolocation", DOWNLOAD_ERR_HTTP},
         {"redirects:10", DOWNLOAD_ERR_NONE},      {"redirects:11", DOWNLOAD_ERR_HTTP},
         {"cut:20000", DOWNLOAD_ERR_NO_RESPONSE},  {"reset", DOWNLOAD_ERR_NO_RESPONSE},
+        // A body announced past the memory limit is refused before it is read.
+        {"length:513", DOWNLOAD_ERR_HTTP},
     };
     for (const Case& c : cases)
     {
