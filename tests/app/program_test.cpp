@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,6 +63,8 @@ TEST_F(WizardTest, ProgramShowsItsWindowAndClosesFromTheCloseBox)
     ASSERT_GE(pid, 0);
     if (pid == 0)
     {
+        // Never outlive a test that gave up on it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         execl(program, program, static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -83,8 +86,16 @@ TEST_F(WizardTest, ProgramShowsItsWindowAndClosesFromTheCloseBox)
         FAIL() << "the program showed no window";
     }
 
+    // The program sets its icon before it shows the window.
     XWindowAttributes attributes{};
-    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    for (int waited = 0; waited < 20000; waited += 50)
+    {
+        ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+        if (attributes.map_state == IsViewable)
+            break;
+        wxMilliSleep(50);
+    }
+    EXPECT_EQ(attributes.map_state, IsViewable);
     EXPECT_EQ(attributes.width, 480);
     EXPECT_EQ(attributes.height, 272);
 
@@ -97,11 +108,15 @@ TEST_F(WizardTest, ProgramShowsItsWindowAndClosesFromTheCloseBox)
     ASSERT_EQ(XGetWindowProperty(display, window, iconAtom, 0, 2, False, XA_CARDINAL, &type,
                                  &format, &items, &after, &data),
               Success);
-    ASSERT_EQ(items, 2u);
-    const auto* size = reinterpret_cast<const unsigned long*>(data);
-    EXPECT_EQ(size[0], 16u);
-    EXPECT_EQ(size[1], 16u);
-    XFree(data);
+    EXPECT_EQ(items, 2u);
+    if (items == 2)
+    {
+        const auto* size = reinterpret_cast<const unsigned long*>(data);
+        EXPECT_EQ(size[0], 16u);
+        EXPECT_EQ(size[1], 16u);
+    }
+    if (data)
+        XFree(data);
 
     // The close box: what a window manager sends when it is clicked.
     XEvent close{};

@@ -25,6 +25,8 @@ protected:
         for (int x = 470; x < 480; ++x)
             EXPECT_EQ(shot.GetRed(x, 2), picture.GetRed(x, 2)) << name;
     }
+
+    void TakeEveryOtherPage(TestFrame* frame, const std::string& suffix);
 };
 }
 
@@ -44,11 +46,23 @@ TEST_F(ScreenshotTest, EveryPage)
         frame->ProcessWindowEvent(chosen);
         Take(frame, std::string("welcome-") + codes[row]);
     }
+    TakeEveryOtherPage(frame, "");
 
+    // German has the longest texts.
+    frame->m_cancelButton->Enable();
+    frame->ShowWelcomePage();
+    frame->m_languageChoice->SetSelection(0);
+    wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
+    frame->ProcessWindowEvent(chosen);
+    TakeEveryOtherPage(frame, "-de");
+}
+
+void ScreenshotTest::TakeEveryOtherPage(TestFrame* frame, const std::string& suffix)
+{
     frame->ClearPage();
     frame->SetTitleText(wxString());
     frame->ShowMemoryCardPage();
-    Take(frame, "memory-card");
+    Take(frame, "memory-card" + suffix);
     {
         // The empty title leaves nothing of the longer one behind it.
         const wxImage shot = Screenshot(frame);
@@ -65,7 +79,7 @@ TEST_F(ScreenshotTest, EveryPage)
     frame->SetTitleText(_("Connecting to Kelvo navigation device"));
     frame->ShowConnectingPage();
     frame->m_gauge->SetValue(40);
-    Take(frame, "connecting");
+    Take(frame, "connecting" + suffix);
 
     frame->m_deviceKind = 1;
     frame->m_speedCamSelected = true;
@@ -78,7 +92,7 @@ TEST_F(ScreenshotTest, EveryPage)
         frame->SetTitleText(_("Enter login and password"));
         frame->m_nextButton->Enable();
         frame->ShowLoginPage();
-        Take(frame, "login-kind" + std::to_string(kind));
+        Take(frame, "login-kind" + std::to_string(kind) + suffix);
     }
 
     frame->ClearPage();
@@ -87,21 +101,21 @@ TEST_F(ScreenshotTest, EveryPage)
     frame->m_nextButton->Disable();
     frame->m_messageText->SetLabel(frame->m_downloadTexts[CONTENT_SPEEDCAM]);
     frame->m_gauge->SetValue(70);
-    Take(frame, "updating");
+    Take(frame, "updating" + suffix);
 
     frame->ShowResultPage(_("Device not found"),
                           _("Pontiro has not found any connected device. Please check the "
                             "connection. You can also make the update via your memory card "
                             "reader."),
                           RESULT_DEVICE_NOT_FOUND, true);
-    Take(frame, "result-device-not-found");
+    Take(frame, "result-device-not-found" + suffix);
 
     frame->ShowResultPage(_("Communication problem"),
                           _("Synchronization tool could not connect to the server."),
                           RESULT_SERVER_PROBLEM, false);
-    Take(frame, "result-server-problem");
+    Take(frame, "result-server-problem" + suffix);
 
     frame->m_cancelButton->Enable();
     frame->ShowDonePage();
-    Take(frame, "done");
+    Take(frame, "done" + suffix);
 }
