@@ -2,9 +2,9 @@
 // with the standard tools on the same file system, in one invocation:
 //   WriteFromMemory of a vector   against  cp of a file of the same size
 //   ReadToMemory into a vector    against  cat file > /dev/null
-// Usage: bench_card_transfer [folder] [MiB]   (default: scratch folders
-// under $TMPDIR or /tmp and in /dev/shm, 256 MiB). The best of several
-// rounds counts.
+// Usage: bench_card_transfer [folder|-] [MiB] [rounds]   (default: scratch
+// folders under $TMPDIR or /tmp and in /dev/shm, 256 MiB, 5 rounds). The
+// best round of each side counts.
 #include "device/vdxrdevcard.h"
 
 #include <fcntl.h>
@@ -25,7 +25,7 @@ extern char** environ;
 
 namespace
 {
-const int ROUNDS = 5;
+int g_rounds = 5;
 
 typedef std::chrono::steady_clock Clock;
 
@@ -46,11 +46,11 @@ bool Run(const std::vector<std::string>& argv)
     return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Best time in seconds of ROUNDS runs; prepare runs untimed before each.
+// Best time in seconds of g_rounds runs; prepare runs untimed before each.
 double Best(const std::function<bool()>& run, const std::function<void()>& prepare)
 {
     double best = 1e30;
-    for (int round = 0; round < ROUNDS; ++round)
+    for (int round = 0; round < g_rounds; ++round)
     {
         prepare();
         const auto start = Clock::now();
@@ -90,7 +90,7 @@ bool Measure(const std::string& folder, std::size_t mib, const std::vector<unsig
         unlink(ourTarget.c_str());
         Run({"sync"});
     };
-    std::printf("\n%zu MiB in %s, best of %d rounds\n", mib, folder.c_str(), ROUNDS);
+    std::printf("\n%zu MiB in %s, best of %d rounds\n", mib, folder.c_str(), g_rounds);
 
     const double cp = Best([&] { return Run({"cp", source, cpTarget}); }, removeTargets);
     const double cpSync = Best([&] { return Run({"cp", source, cpTarget}) && Run({"sync", cpTarget}); },
@@ -127,11 +127,13 @@ std::string ScratchFolder(const std::string& base)
 int main(int argc, char** argv)
 {
     const std::size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 256;
+    if (argc > 3)
+        g_rounds = std::max(1, std::atoi(argv[3]));
     std::vector<unsigned char> bytes(mib << 20);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
 
-    if (argc > 1)
+    if (argc > 1 && std::string(argv[1]) != "-")
         return Measure(argv[1], mib, bytes) ? 0 : 1;
 
     // By default: the temporary folder's file system, and memory (where
