@@ -62,7 +62,9 @@ int main(int argc, char** argv)
             Show(driver, shots);
 
             driver.ClickNext();
-            Show(driver, shots);
+            // A small run may be over before the progress page is pictured.
+            if (driver.PageState() == PAGE_UPDATING)
+                Show(driver, shots);
             driver.RunUntil([&] { return driver.PageState() == PAGE_DONE || driver.PageState() == PAGE_RESULT; }, 120);
             Show(driver, shots);
             if (driver.PageState() == PAGE_DONE)
