@@ -28,13 +28,17 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Release binaries ship without their symbol tables.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 if(PONTIRO_MINGW_PREFIX AND EXISTS "${PONTIRO_MINGW_PREFIX}/bin/wx-config")
     set(wxWidgets_CONFIG_EXECUTABLE "${PONTIRO_MINGW_PREFIX}/bin/wx-config" CACHE FILEPATH "")
     set(wxWidgets_USE_STATIC ON CACHE BOOL "")
 endif()
 
-# Tests run under Wine, in a Wine prefix of the build tree's own.
+# Unit tests run under Wine, in a Wine prefix of the build tree's own and
+# without a display (none of them opens a window; the wizard's own run
+# under Wine is tests/wine).
 get_filename_component(_pontiro_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${_pontiro_root}/tools/wine-run.sh;--prefix;${CMAKE_BINARY_DIR}/wineprefix")
+    "${_pontiro_root}/tools/wine-run.sh;--prefix;${CMAKE_BINARY_DIR}/wineprefix;--headless")

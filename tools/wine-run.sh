@@ -2,13 +2,19 @@
 # Runs a Windows program of the cross build under Wine, in a Wine prefix of
 # the build tree's own (made on first use), quietly and without the
 # installers Wine would otherwise offer (Mono, Gecko).
-#   tools/wine-run.sh --prefix <wine prefix> program.exe [args...]
+#   tools/wine-run.sh --prefix <wine prefix> [--headless] program.exe [args...]
 set -euo pipefail
 
-if [ "${1:-}" = "--prefix" ]; then
-    export WINEPREFIX="$2"
-    shift 2
-fi
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --prefix) export WINEPREFIX="$2"; shift 2 ;;
+        # Programs that open no window run without the X display: under
+        # Wine's X11 driver the hidden window of the toolkit's sockets
+        # never comes up in a program without a GUI event loop.
+        --headless) unset DISPLAY WAYLAND_DISPLAY; shift ;;
+        *) break ;;
+    esac
+done
 : "${WINEPREFIX:?set WINEPREFIX or pass --prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

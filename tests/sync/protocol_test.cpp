@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 #include <wx/init.h>
 #include <wx/utils.h>
+#ifdef __WXMSW__
+#include <wx/msw/registry.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +84,38 @@ TEST(ProxyEnvironment, ReadsTheUsualForms)
     }
 }
 
+#ifdef __WXMSW__
+// On Windows the setting is the registry's (the key exists in any profile).
+TEST(ProxyRegistry, DiscoveryReadsTheInternetSettings)
+{
+    wxInitializer wx;
+    wxRegKey key(wxRegKey::HKCU, wxT("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"));
+    ASSERT_TRUE(key.Create());
+    long oldEnable = 0;
+    wxString oldServer;
+    const bool hadEnable = key.HasValue(wxT("ProxyEnable")) && key.QueryValue(wxT("ProxyEnable"), &oldEnable);
+    const bool hadServer = key.HasValue(wxT("ProxyServer")) && key.QueryValue(wxT("ProxyServer"), oldServer);
+
+    ASSERT_TRUE(key.SetValue(wxT("ProxyEnable"), 1L));
+    ASSERT_TRUE(key.SetValue(wxT("ProxyServer"), wxT("proxy.lan:3128")));
+    ProxySetting s = DiscoverProxy();
+    EXPECT_TRUE(s.enabled);
+    EXPECT_EQ(s.host, wxT("proxy.lan"));
+    EXPECT_EQ(s.port, 3128);
+
+    ASSERT_TRUE(key.SetValue(wxT("ProxyEnable"), 0L));
+    EXPECT_FALSE(DiscoverProxy().enabled);
+    ASSERT_TRUE(key.DeleteValue(wxT("ProxyEnable")));
+    EXPECT_FALSE(DiscoverProxy().enabled);
+
+    if (hadEnable)
+        key.SetValue(wxT("ProxyEnable"), oldEnable);
+    if (hadServer)
+        key.SetValue(wxT("ProxyServer"), oldServer);
+    else
+        key.DeleteValue(wxT("ProxyServer"));
+}
+#else
 TEST(ProxyEnvironment, DiscoveryReadsLowerCaseFirst)
 {
     wxInitializer wx;
@@ -99,6 +134,7 @@ TEST(ProxyEnvironment, DiscoveryReadsLowerCaseFirst)
     wxUnsetEnv(wxT("no_proxy"));
     EXPECT_FALSE(DiscoverProxy().enabled);
 }
+#endif
 
 TEST(ProxyEnvironment, AppliedToTheBuilder)
 {
@@ -203,6 +239,16 @@ TEST(CardLocation, MountTableEscapesAreUndone)
     EXPECT_EQ(points[1], wxT("/media/my card"));
 }
 
+#ifdef __WINDOWS__
+TEST(CardLocation, DriveLetterAndFolderOnIt)
+{
+    CardLocation location;
+    ASSERT_TRUE(LocateCard(wxT("E:\\Kelvo/"), location));
+    EXPECT_EQ(location.root, wxT("E"));
+    EXPECT_EQ(location.navFolder, wxT("\\Kelvo/"));
+    EXPECT_FALSE(LocateCard(wxT("E"), location));
+}
+#else
 TEST(CardLocation, ChosenFolderIsRelativeToItsFileSystem)
 {
     wxInitializer wx;
@@ -214,5 +260,6 @@ TEST(CardLocation, ChosenFolderIsRelativeToItsFileSystem)
     EXPECT_TRUE(location.navFolder.EndsWith(wxT("/")));
     EXPECT_FALSE(LocateCard(wxT("/no/such/folder/"), location));
 }
+#endif
 
 } // namespace
