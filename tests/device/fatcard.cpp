@@ -56,7 +56,15 @@ pid_t Spawn(const std::vector<std::string>& argv, int outputFd)
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    // The file system tools live in sbin, which a user's PATH may lack.
+    for (const char* folder : {"/usr/sbin/", "/sbin/"})
+    {
+        if (rc != ENOENT || argv[0].find('/') != std::string::npos)
+            break;
+        const std::string path = folder + argv[0];
+        rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, args.data(), environ);
+    }
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }
