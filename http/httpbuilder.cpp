@@ -243,6 +243,14 @@ bool wxHTTPBuilder::ConnectSocket()
     Notify(false);
     if (!m_addr || !wxSocketClient::Connect(*m_addr, true))
         return false;
+#ifdef _WIN32
+    // wxMSW keeps its descriptors non-blocking in the system whatever the
+    // flags say (notifications come through a window); with them off, the
+    // descriptor can block like everywhere else.
+    u_long nonBlocking = 0;
+    if (::ioctlsocket(GetSocket(), FIONBIO, &nonBlocking) != 0)
+        return false;
+#endif
     ApplyTimeout();
     return true;
 }

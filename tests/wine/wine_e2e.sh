@@ -137,7 +137,7 @@ cd "$WORK/run"
 status=0
 PONTIRO_E2E_SERVER="$SERVICE" PONTIRO_E2E_CONTENT="$WORK/content" PONTIRO_DEVICE_ROOT="$WORK/device" \
 PONTIRO_E2E_EXPECT_PROXY="$EXPECT_PROXY" PONTIRO_E2E_PROXY="$PROXY" PONTIRO_E2E_OS_MAJOR="$OS_MAJOR" \
-    timeout 150 "$WINE_RUN" --prefix "$PREFIX" "$WORK/app/$(basename "$EXE")" \
+    timeout ${PONTIRO_E2E_TIMEOUT:-150} "$WINE_RUN" --prefix "$PREFIX" "$WORK/app/$(basename "$EXE")" \
         --gtest_filter="WineWizard.$TEST" --gtest_color=no || status=$?
 reg_set 'HKCU\Software\Wine' Version REG_SZ win7
 reg_set "$INTERNET" ProxyEnable REG_DWORD 0
