@@ -8,13 +8,20 @@
 #
 # Prints the prefix holding the result on stdout. The cache is keyed by the
 # source versions and this recipe's revision, so a second run takes seconds.
-#   PONTIRO_MINGW_CACHE   cache root (default /var/cache/pontiro-mingw)
+#   PONTIRO_MINGW_CACHE   cache root (default /var/cache/pontiro-mingw as root,
+#                         ~/.cache/pontiro-mingw otherwise)
 #   PONTIRO_DEBIAN_MIRROR / PONTIRO_DEBIAN_SECURITY   where sources come from
 set -euo pipefail
 
 RECIPE=1          # bump when the build flags below change
 HOST=x86_64-w64-mingw32
-CACHE_ROOT="${PONTIRO_MINGW_CACHE:-/var/cache/pontiro-mingw}"
+if [ -n "${PONTIRO_MINGW_CACHE:-}" ]; then
+    CACHE_ROOT="$PONTIRO_MINGW_CACHE"
+elif [ "$(id -u)" -eq 0 ] || [ -w /var/cache/pontiro-mingw ]; then
+    CACHE_ROOT=/var/cache/pontiro-mingw
+else
+    CACHE_ROOT="${XDG_CACHE_HOME:-$HOME/.cache}/pontiro-mingw"
+fi
 MIRROR="${PONTIRO_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
 SECURITY="${PONTIRO_DEBIAN_SECURITY:-http://deb.debian.org/debian-security}"
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
