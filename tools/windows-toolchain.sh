@@ -108,6 +108,7 @@ fetch_source() { # <source package> <version>
                       | sed -n 's/^Version: //p' | sort -u -V -r); do
         log "fetching $pkg $v"
         if (cd "$dir" && apt-get "${APT_OPTS[@]}" -qq source "$pkg=$v" >&2 2>"$WORK/fetch.err"); then
+            echo "$pkg $v" >> "$WORK/fetched"
             find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1
             return 0
         fi
@@ -181,8 +182,7 @@ nice -n 19 cmake --build "$WORK/build/gtest" -j "$JOBS" >>"$WORK/gtest.log" 2>&1
 cmake --install "$WORK/build/gtest" >>"$WORK/gtest.log" 2>&1
 
 {
-    echo "wxwidgets3.2 $(basename "$WX_SRC")"
-    echo "libpng1.6 $(basename "$PNG_SRC")"
+    cat "$WORK/fetched"
     echo "googletest $GTEST_VERSION"
     echo "libz-mingw-w64 $ZLIB_VERSION"
     echo "gcc $GCC_VERSION"
