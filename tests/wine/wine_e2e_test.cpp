@@ -5,6 +5,7 @@
 // card folder, the registry's proxy setting, the Windows version Wine
 // reports); the script checks what only the host sees (the proxy's log).
 #include "app/frame.h"
+#include "devicelib/devicelibraryimage.h"
 #include "driver/wizarddriver.h"
 #include "sync/navfolder.h"
 
@@ -174,9 +175,13 @@ TEST_F(WineWizard, DockedDeviceBothContents)
     EXPECT_TRUE(Landed(nav + "/Contacts/addressbook.vcf", "addressbook"));
     EXPECT_TRUE(Landed(nav + "/Speedcams/speedcams.txt", "radars"));
     EXPECT_TRUE(Landed(nav + "/Speedcams/speedcams_mobile.txt", "radarsv2"));
-    // The library deployed before each remote call is the one the
-    // program carries.
-    EXPECT_FALSE(ReadFile(m_device + "/windows/vdxrapi.dll").empty());
+    // The library deployed before each remote call is the Windows DLL the
+    // program carries, byte for byte.
+    const std::string deployed = ReadFile(m_device + "/windows/vdxrapi.dll");
+    EXPECT_EQ(deployed.size(), g_deviceLibraryImageSize);
+    EXPECT_TRUE(deployed == std::string(reinterpret_cast<const char*>(g_deviceLibraryImage),
+                                        g_deviceLibraryImageSize));
+    EXPECT_EQ(deployed.compare(0, 2, "MZ"), 0);
     Finish();
 }
 
