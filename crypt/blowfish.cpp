@@ -119,61 +119,53 @@ void CCryptBlowFish::KeySchedule(const std::uint8_t* key, int keyLength)
     }
 }
 
+// Runs a block operation over a buffer; a partial last block is zero-filled
+// and written whole. Returns the number of bytes written.
+template <typename BlockOp>
+std::int32_t CCryptBlowFish::Transform(const std::uint8_t* in, std::uint8_t* out,
+                                       std::int32_t length, BlockOp op)
+{
+    if (length <= 0)
+        return 0;
+    const std::int32_t whole = length / 8;
+    for (std::int32_t b = 0; b < whole; ++b, in += 8, out += 8)
+    {
+        std::uint32_t l = ReadHalf(in), r = ReadHalf(in + 4);
+        (this->*op)(l, r);
+        WriteHalf(l, out);
+        WriteHalf(r, out + 4);
+    }
+    std::int32_t written = whole * 8;
+    if (const int rest = length % 8)
+    {
+        std::uint8_t block[8] = {};
+        std::memcpy(block, in, rest);
+        std::uint32_t l = ReadHalf(block), r = ReadHalf(block + 4);
+        (this->*op)(l, r);
+        WriteHalf(l, out);
+        WriteHalf(r, out + 4);
+        written += 8;
+    }
+    return written;
+}
+
 std::int32_t CCryptBlowFish::Encrypt(const std::uint8_t* in, std::uint8_t* out,
                                      std::int32_t inOffset, std::int32_t outOffset,
                                      std::int32_t length)
 {
-    if (length <= 0)
-        return outOffset;
-    const std::uint8_t* src = in + inOffset;
-    std::uint8_t* dst = out + outOffset;
-    std::int32_t whole = length / 8;
-    for (std::int32_t b = 0; b < whole; ++b, src += 8, dst += 8)
-    {
-        std::uint32_t l = ReadHalf(src), r = ReadHalf(src + 4);
-        EncryptBlock(l, r);
-        WriteHalf(l, dst);
-        WriteHalf(r, dst + 4);
-    }
-    std::int32_t written = whole * 8;
-    if (int rest = length % 8)
-    {
-        std::uint8_t block[8] = {};
-        std::memcpy(block, src, rest);
-        std::uint32_t l = ReadHalf(block), r = ReadHalf(block + 4);
-        EncryptBlock(l, r);
-        WriteHalf(l, dst);
-        WriteHalf(r, dst + 4);
-        written += 8;
-    }
-    return outOffset + written;
+    // The virtual call makes the same loop chain on a CBC object.
+    return outOffset + Transform(in + inOffset, out + outOffset, length,
+                                 &CCryptBlowFish::EncryptBlock);
 }
 
 std::int32_t CCryptBlowFish::Decrypt(const std::uint8_t* in, std::uint8_t* out,
                                      std::int32_t inOffset, std::int32_t outOffset,
                                      std::int32_t length)
 {
+    // Whole blocks are written, but only the input's length is counted.
     if (length <= 0)
         return outOffset;
-    const std::uint8_t* src = in + inOffset;
-    std::uint8_t* dst = out + outOffset;
-    std::int32_t whole = length / 8;
-    for (std::int32_t b = 0; b < whole; ++b, src += 8, dst += 8)
-    {
-        std::uint32_t l = ReadHalf(src), r = ReadHalf(src + 4);
-        DecryptBlock(l, r);
-        WriteHalf(l, dst);
-        WriteHalf(r, dst + 4);
-    }
-    if (int rest = length % 8)
-    {
-        std::uint8_t block[8] = {};
-        std::memcpy(block, src, rest);
-        std::uint32_t l = ReadHalf(block), r = ReadHalf(block + 4);
-        DecryptBlock(l, r);
-        WriteHalf(l, dst);
-        WriteHalf(r, dst + 4);
-    }
+    Transform(in + inOffset, out + outOffset, length, &CCryptBlowFish::DecryptBlock);
     return outOffset + length;
 }
 

@@ -33,6 +33,9 @@ protected:
     void BaseDecryptBlock(std::uint32_t& left, std::uint32_t& right) const;
 
 private:
+    template <typename BlockOp>
+    std::int32_t Transform(const std::uint8_t* in, std::uint8_t* out, std::int32_t length,
+                           BlockOp op);
     std::uint32_t F(std::uint32_t x) const;
     void KeySchedule(const std::uint8_t* key, int keyLength);
 
