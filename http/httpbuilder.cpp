@@ -1,16 +1,7 @@
-// The socket headers come first: on Windows winsock2.h must precede windows.h.
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#include <sys/time.h>
-
-#include <cerrno>
-#endif
-
 #include "http/httpbuilder.h"
 
 #include "http/base64.h"
+#include "http/httpconnection.h"
 #include "http/httpencoding.h"
 #include "http/httpresponsehead.h"
 #include "http/httpurl.h"
@@ -30,13 +21,6 @@ namespace
 {
 
 const char* const UserAgent = "Pontiro 1.2";
-
-#ifdef MSG_NOSIGNAL
-// A peer that went away must not end the process with SIGPIPE.
-const int NoSignal = MSG_NOSIGNAL;
-#else
-const int NoSignal = 0;
-#endif
 
 // The builder's own headers go first, in this order; others follow by name.
 const char* const HeaderOrder[] = {
@@ -73,17 +57,6 @@ wxString BasicCredentials(const wxString& user, const wxString& password)
     return Base64Encode(pair);
 }
 
-// Keeps the socket's flags and notification as they were around one exchange.
-class SocketStateKeeper
-{
-public:
-    explicit SocketStateKeeper(wxSocketBase& socket) : m_socket(socket) { m_socket.SaveState(); }
-    ~SocketStateKeeper() { m_socket.RestoreState(); }
-
-private:
-    wxSocketBase& m_socket;
-};
-
 // Removes the temporary multipart file however the request ends.
 class TempFileRemover
 {
@@ -105,6 +78,7 @@ wxHTTPBuilder::wxHTTPBuilder()
     : m_bytesTotal(0),
       m_bytesSent(0),
       m_stop(false),
+      m_connection(new HttpConnection(m_stop)),
       m_fileFieldCount(0),
       m_viaProxy(false),
       m_bufferedBodyStart(0)
@@ -113,6 +87,23 @@ wxHTTPBuilder::wxHTTPBuilder()
 }
 
 wxHTTPBuilder::~wxHTTPBuilder() = default;
+
+void wxHTTPBuilder::RequestStop()
+{
+    m_stop.store(true);
+    m_connection->Wake();
+}
+
+bool wxHTTPBuilder::Close()
+{
+    m_connection->Close();
+    return wxHTTP::Close();
+}
+
+bool wxHTTPBuilder::Abort()
+{
+    return Close();
+}
 
 void wxHTTPBuilder::SetProxy(const wxString& host, wxInt32 port)
 {
@@ -190,14 +181,15 @@ bool wxHTTPBuilder::UseProxyFor(const wxString& host)
 void wxHTTPBuilder::Fail(const wxString& step, wxProtocolError error)
 {
     m_status = step;
-    m_lastError = error;
+    // Whatever broke after a stop, it is the stop that ended the request.
+    m_lastError = m_stop.load() ? wxPROTO_ABRT : error;
     // Nothing of this request may leak into the next one (a stale
     // Proxy-Authorization must not reach a server reached directly).
     ClearHeaders();
     m_read = true;
     m_bufferedBody.clear();
     m_bufferedBodyStart = 0;
-    wxSocketClient::Close();
+    Close();
 }
 
 size_t wxHTTPBuilder::TakeBufferedBody(void* buffer, size_t size)
@@ -213,46 +205,16 @@ size_t wxHTTPBuilder::TakeBufferedBody(void* buffer, size_t size)
 
 void wxHTTPBuilder::SetTimeout(long seconds)
 {
+    // Read at each wait of the connection.
     wxHTTP::SetTimeout(seconds);
-    ApplyTimeout();
-}
-
-void wxHTTPBuilder::ApplyTimeout()
-{
-    if (!IsConnected())
-        return;
-    // A blocking socket waits in the system call itself, where the socket's
-    // own timeout does not reach; the system's timeouts bound those waits.
-#ifdef _WIN32
-    const DWORD value = static_cast<DWORD>(GetTimeout() * 1000);
-#else
-    timeval value{};
-    value.tv_sec = GetTimeout();
-#endif
-    SetOption(SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
-    SetOption(SOL_SOCKET, SO_SNDTIMEO, &value, sizeof value);
 }
 
 bool wxHTTPBuilder::ConnectSocket()
 {
-    wxSocketClient::Close();
-    // Always a blocking descriptor, on any thread: the reads and writes
-    // below wait in the system with the socket's timeout, and a descriptor
-    // made non-blocking for an event loop would turn every wait into an error.
-    SetFlags(wxSOCKET_BLOCK);
-    Notify(false);
-    if (!m_addr || !wxSocketClient::Connect(*m_addr, true))
+    if (!m_addr)
         return false;
-#ifdef _WIN32
-    // wxMSW keeps its descriptors non-blocking in the system whatever the
-    // flags say (notifications come through a window); with them off, the
-    // descriptor can block like everywhere else.
-    u_long nonBlocking = 0;
-    if (::ioctlsocket(GetSocket(), FIONBIO, &nonBlocking) != 0)
-        return false;
-#endif
-    ApplyTimeout();
-    return true;
+    return m_connection->Open(m_addr->GetAddressData(),
+                              m_addr->GetAddressDataLen(), GetTimeout());
 }
 
 wxHTTPBuilderStream* wxHTTPBuilder::OpenUrl(const wxString& url, const wxString& tempPrefix)
@@ -322,8 +284,6 @@ wxHTTPBuilderStream* wxHTTPBuilder::OpenUrl(const wxString& url, const wxString&
             contentLength = static_cast<wxUint32>(value);
     }
 
-    Notify(false);
-    SetFlags(wxSOCKET_WAITALL | wxSOCKET_BLOCK);
     return new wxHTTPBuilderStream(*this, contentLength);
 }
 
@@ -368,40 +328,12 @@ std::string wxHTTPBuilder::BuildRequestHead(const wxString& method, const wxStri
 
 long wxHTTPBuilder::ReceiveSome(void* buffer, size_t size, bool waitAll)
 {
-    const wxSOCKET_T fd = GetSocket();
-    if (!IsOk() || !IsConnected() || size == 0)
-        return -1;
-    const int chunk = static_cast<int>(std::min<size_t>(size, 1u << 30));
-    for (;;)
-    {
-        const long got = static_cast<long>(::recv(fd, static_cast<char*>(buffer), chunk, waitAll ? MSG_WAITALL : 0));
-#ifndef _WIN32
-        if (got < 0 && errno == EINTR)
-            continue;
-#endif
-        return got < 0 ? -1 : got;
-    }
+    return m_connection->Receive(buffer, size, waitAll, GetTimeout());
 }
 
 bool wxHTTPBuilder::SendAll(const char* bytes, size_t size)
 {
-    const wxSOCKET_T fd = GetSocket();
-    if (!IsOk() || !IsConnected())
-        return false;
-    while (size > 0)
-    {
-        const int chunk = static_cast<int>(std::min<size_t>(size, 1u << 30));
-        const long sent = static_cast<long>(::send(fd, bytes, chunk, NoSignal));
-#ifndef _WIN32
-        if (sent < 0 && errno == EINTR)
-            continue;
-#endif
-        if (sent <= 0)
-            return false;
-        bytes += sent;
-        size -= static_cast<size_t>(sent);
-    }
-    return true;
+    return m_connection->Send(bytes, size, GetTimeout());
 }
 
 bool wxHTTPBuilder::WriteAll(const std::string& bytes)
@@ -485,10 +417,6 @@ bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPref
     }
     if (GetHeader(wxS("User-Agent")).empty())
         SetHeader(wxS("User-Agent"), UserAgent);
-
-    SocketStateKeeper keepState(*this);
-    SetFlags(wxSOCKET_BLOCK | wxSOCKET_WAITALL);
-    Notify(false);
 
     bool headOk = false;
     const std::string head = BuildRequestHead(method, target + BuildQueryString(method == wxS("GET")), &headOk);

@@ -8,6 +8,9 @@
 // any thread. Sockets must have been initialised on the main thread
 // (wxSocketBase::Initialize(), done by the application) before a worker
 // thread uses the builder.
+//
+// The connection is the builder's own descriptor (see HttpConnection), not
+// the wxSocketClient's, so that every wait of a request can be cut short.
 #ifndef PONTIRO_HTTP_HTTPBUILDER_H
 #define PONTIRO_HTTP_HTTPBUILDER_H
 
@@ -19,8 +22,10 @@
 #include <wx/protocol/http.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 
+class HttpConnection;
 class wxInputStream;
 
 // Where a request field ends up.
@@ -55,15 +60,21 @@ public:
     const wxHTTPAuthSettings& GetAuthSettings() const { return m_auth; }
 
     // One whole request. The stream belongs to the caller; null on failure,
-    // with GetStatus() naming the failing step and GetError() the reason.
-    // The socket timeout (SetTimeout, seconds) bounds every wait.
+    // with GetStatus() naming the failing step and GetError() the reason
+    // (wxPROTO_ABRT after a stop). The socket timeout (SetTimeout, seconds)
+    // bounds every wait.
     wxHTTPBuilderStream* OpenUrl(const wxString& url, const wxString& tempPrefix = wxString());
     // Writes the request and reads the response head; called by OpenUrl.
     bool SendRequest(const wxString& target, const wxString& tempPrefix);
 
-    // Seconds any single wait of a request may take (connecting aside,
-    // which the system bounds); a read or write that waits longer fails.
+    // Seconds any single wait of a request may take, connecting included
+    // (the system may give up on a connect sooner); a connect, read or
+    // write that waits longer fails. 0 means no limit.
     void SetTimeout(long seconds) override;
+
+    // End the current connection (the wxSocketClient's own is never used).
+    bool Close() override;
+    bool Abort() override;
 
     // "" after a success, else the step of the last OpenUrl that failed:
     // "Parsing URL", "Resolving proxy host name", "Resolving host name",
@@ -71,9 +82,11 @@ public:
     const wxString& GetStatus() const { return m_status; }
     bool IsViaProxy() const { return m_viaProxy; }
 
-    // Stops a body upload after its current chunk. Safe from any thread;
-    // never cleared by the builder.
-    void RequestStop() { m_stop.store(true); }
+    // Ends the request in progress as a failure, at whatever stage it is
+    // (connecting, sending, waiting for the answer, reading the body), at
+    // once; a body upload stops after its current chunk. Every later request
+    // fails too. Safe from any thread; never cleared by the builder.
+    void RequestStop();
 
     // Request fields (encodings in httpbuilderfields.cpp).
     void AddField(const wxString& name, const wxString& value, FieldKind kind);
@@ -110,13 +123,12 @@ private:
     // them before reading the socket.
     size_t TakeBufferedBody(void* buffer, size_t size);
     // One receive on the connection: the count (above 0), 0 when the peer
-    // closed it, -1 on a reset, a timeout or any other error. With waitAll
-    // the system gathers the whole size in one call where it can.
+    // closed it, -1 on a reset, a timeout, a stop or any other error. With
+    // waitAll it gathers the whole size unless the connection ends first.
     long ReceiveSome(void* buffer, size_t size, bool waitAll = false);
     bool SendAll(const char* bytes, size_t size);
 
     bool ConnectSocket();
-    void ApplyTimeout();
     bool WriteAll(const std::string& bytes);
     bool ReadResponseHead();
     std::string BuildRequestHead(const wxString& method, const wxString& target, bool* ok) const;
@@ -126,6 +138,7 @@ private:
     wxInt32 m_bytesTotal;
     wxInt32 m_bytesSent;
     std::atomic<bool> m_stop;
+    const std::unique_ptr<HttpConnection> m_connection;
     wxArrayString m_fieldNames;
     wxArrayString m_fieldValues;
     wxArrayInt m_fieldKinds;

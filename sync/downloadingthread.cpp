@@ -4,13 +4,6 @@
 #include "http/httpbuilder.h"
 #include "sync/syncdefs.h"
 
-#ifdef __WINDOWS__
-#include <winsock2.h>
-#define SHUT_RDWR SD_BOTH
-#else
-#include <sys/socket.h>
-#endif
-
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
@@ -70,7 +63,7 @@ DOWNLOADINGTHREAD::DOWNLOADINGTHREAD(wxHTTPBuilder* builder)
       m_frame(nullptr),
       m_step(0),
       m_stopRequested(false),
-      m_connection(-1)
+      m_stoppable(builder)
 {
 }
 
@@ -101,19 +94,19 @@ void DOWNLOADINGTHREAD::SetJob3(const wxString& url, std::vector<unsigned char>*
 void DOWNLOADINGTHREAD::RequestStop()
 {
     m_stopRequested = true;
-    std::lock_guard<std::mutex> lock(m_connectionLock);
-    // Only the socket is touched here, never the builder: the worker keeps
-    // the descriptor open until it has stopped watching it.
-    if (m_connection >= 0)
-        ::shutdown(m_connection, SHUT_RDWR);
+    // The builder's stop is the one call it takes from any thread; it ends
+    // the request wherever it waits (connect, answer, body).
+    std::lock_guard<std::mutex> lock(m_stoppableLock);
+    if (m_stoppable)
+        m_stoppable->RequestStop();
 }
 
-void DOWNLOADINGTHREAD::WatchConnection(bool watching)
+void DOWNLOADINGTHREAD::ReleaseBuilder()
 {
-    std::lock_guard<std::mutex> lock(m_connectionLock);
-    m_connection = watching ? static_cast<int>(m_builder->GetSocket()) : -1;
-    if (watching && m_stopRequested && m_connection >= 0)
-        ::shutdown(m_connection, SHUT_RDWR);
+    // Once the last event is out, the window may delete the builder before
+    // it stops and joins this thread.
+    std::lock_guard<std::mutex> lock(m_stoppableLock);
+    m_stoppable = nullptr;
 }
 
 void DOWNLOADINGTHREAD::Post(int id)
@@ -139,6 +132,7 @@ void DOWNLOADINGTHREAD::StepEnd()
 
 void DOWNLOADINGTHREAD::ReportFailure()
 {
+    ReleaseBuilder();
     m_step = STEP_FAILED;
     m_done = false;
     Post(ID_DOWNLOAD_STEP_END);
@@ -168,6 +162,7 @@ wxThread::ExitCode DOWNLOADINGTHREAD::Entry()
         }
         StepEnd();
     }
+    ReleaseBuilder();
     m_done = true;
     m_step = STEP_FINISHED;
     Post(ID_DOWNLOAD_STEP_END);
@@ -193,12 +188,7 @@ bool DOWNLOADINGTHREAD::Fetch(wxHTTPBuilder* builder, const wxString& url,
         }
         const int status = builder->GetResponse();
         if (status == 200)
-        {
-            WatchConnection(true);
-            const bool read = ReadBody(stream.get(), destination);
-            WatchConnection(false);
-            return read;
-        }
+            return ReadBody(stream.get(), destination);
         if (status != 301 && status != 302)
         {
             m_error = DOWNLOAD_ERR_HTTP;

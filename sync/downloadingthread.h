@@ -24,7 +24,9 @@ class wxHTTPBuilderStream;
 class DOWNLOADINGTHREAD : public wxThread
 {
 public:
-    // The builder and the buffers are borrowed; they must outlive the thread.
+    // The builder and the buffers are borrowed. The buffers must outlive the
+    // thread; the builder may go once the last event (STEP_FINISHED or
+    // STEP_FAILED) is out, or else once the thread is stopped and joined.
     explicit DOWNLOADINGTHREAD(wxHTTPBuilder* builder);
     ~DOWNLOADINGTHREAD() override;
 
@@ -36,8 +38,9 @@ public:
     bool IsDone() const { return m_done; }
     std::int32_t GetError() const { return m_error; }
 
-    // Ends the thread soon from any thread: a transfer in progress is cut
-    // off, even one the server has stalled, and no further event is posted.
+    // Ends the thread soon from any thread: the request in progress is cut
+    // off at any stage, even one the server has stalled, and no further
+    // event is posted. The builder stays stopped (its stop is for good).
     void RequestStop();
 
 protected:
@@ -53,8 +56,9 @@ private:
     void StepBegin();
     void StepEnd();
     void ReportFailure();
-    // The connection of the current response, so that RequestStop can cut it.
-    void WatchConnection(bool watching);
+    // Called before the last event: RequestStop leaves the builder alone
+    // from then on.
+    void ReleaseBuilder();
 
     wxHTTPBuilder* m_builder;
     bool m_armed[3];
@@ -66,8 +70,8 @@ private:
     std::int32_t m_step;
 
     std::atomic<bool> m_stopRequested;
-    std::mutex m_connectionLock;
-    int m_connection; // socket of the response being read, -1 when none
+    std::mutex m_stoppableLock;
+    wxHTTPBuilder* m_stoppable; // the builder while a request may use it
 };
 
 // True when the first bytes of an address-book answer hold the server's

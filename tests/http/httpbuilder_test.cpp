@@ -16,8 +16,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <memory>
@@ -308,6 +310,166 @@ TEST_F(HttpBuilderTest, StopFromAnotherThread)
     EXPECT_EQ(status, "Sending Request");
     EXPECT_EQ(builder.GetBytesSent(), 8192);
     wxRemoveFile(file);
+}
+
+namespace
+{
+
+// A loopback listener that never accepts. A connect to it completes in the
+// system and what is sent lies unread; with its queue taken by one
+// connection (full), further connects stay pending: their SYNs are dropped.
+class SilentListener
+{
+public:
+    explicit SilentListener(bool full)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, full ? 0 : 8);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        if (full)
+        {
+            m_filler = ::socket(AF_INET, SOCK_STREAM, 0);
+            ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~SilentListener()
+    {
+        if (m_filler >= 0)
+            ::close(m_filler);
+        ::close(m_listener);
+    }
+    int Port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_filler = -1;
+    int m_port = 0;
+};
+
+// Counts body bytes sent where another thread can read them.
+class CountingBuilder : public wxHTTPBuilder
+{
+public:
+    wxInt32 AddBytesSent(wxInt32 n) override
+    {
+        m_sent += n;
+        return wxHTTPBuilder::AddBytesSent(n);
+    }
+    std::atomic<long> m_sent{0};
+};
+
+} // namespace
+
+// Every stage at which a request waits on its peer, stopped from the
+// window's thread while it waits there: the request ends at once (not at
+// the timeout) as a failure.
+TEST_F(HttpBuilderTest, StopEndsAWaitAtEveryStage)
+{
+    // More than the loopback buffers of both ends hold, so the upload waits.
+    const wxString bigFile = wxFileName::CreateTempFileName("pontiro-upload");
+    {
+        const std::string content(16 << 20, 'x');
+        wxFFile out(bigFile, "wb");
+        ASSERT_TRUE(out.Write(content.data(), content.size()));
+    }
+    SilentListener full(true);
+    SilentListener deaf(false);
+    const std::string bodyHead = "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n";
+    enum Wait { Connect, Send, Head, Body };
+    const struct
+    {
+        const char* stage;
+        Wait wait;
+        int port;
+        ScriptedServer::Script script;
+        const char* status;
+    } cases[] = {
+        {"connecting", Connect, full.Port(), {}, "Connecting to server"},
+        {"sending the body", Send, deaf.Port(), {}, "Sending Request"},
+        {"waiting for the head", Head, m_server.Port(), {S::Stall()}, "Sending Request"},
+        {"reading the body", Body, m_server.Port(), {S::Send(bodyHead + std::string(400, 'p')), S::Stall()}, ""},
+    };
+    size_t served = m_server.Requests(0, std::chrono::milliseconds(0)).size();
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.stage);
+        CountingBuilder builder;
+        // Only a fallback, so that a stop that does not work fails the test
+        // rather than hang it.
+        builder.SetTimeout(30);
+        if (c.wait == Send)
+            builder.AddField("file", bigFile, FieldFile);
+        if (!c.script.empty())
+            m_server.Queue(c.script);
+        const wxString url = wxString::Format("http://127.0.0.1:%d/wait", c.port);
+
+        bool gotStream = false;
+        bool cut = false;
+        wxString status;
+        wxProtocolError error = wxPROTO_NOERR;
+        std::promise<void> done;
+        std::future<void> finished = done.get_future();
+        std::thread worker([&] {
+            Stream stream(builder.OpenUrl(url));
+            gotStream = static_cast<bool>(stream);
+            status = builder.GetStatus();
+            error = builder.GetError();
+            if (stream)
+            {
+                ReadAll(*stream);
+                cut = stream->IsCut();
+            }
+            done.set_value();
+        });
+
+        // Into the wait: the server holds the request, or the upload stopped
+        // moving, or the connect had time to be refused if it would be.
+        if (!c.script.empty())
+        {
+            ++served;
+            EXPECT_EQ(m_server.Requests(served).size(), served);
+        }
+        if (c.wait == Send)
+        {
+            long last = -1;
+            for (int i = 0; i < 100 && builder.m_sent.load() != last; ++i)
+            {
+                last = builder.m_sent.load();
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+            EXPECT_GT(last, 0);
+            EXPECT_LT(last, 16 << 20);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(finished.wait_for(std::chrono::seconds(0)), std::future_status::timeout)
+            << "the request ended before the stop";
+
+        const auto start = Clock::now();
+        builder.RequestStop();
+        EXPECT_EQ(finished.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+            << "the stop did not end the wait";
+        worker.join();
+        EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 5.0);
+
+        EXPECT_EQ(status, c.status);
+        if (c.wait == Body)
+        {
+            ASSERT_TRUE(gotStream);
+            EXPECT_TRUE(cut);
+        }
+        else
+        {
+            EXPECT_FALSE(gotStream);
+            EXPECT_EQ(error, wxPROTO_ABRT);
+        }
+    }
+    wxRemoveFile(bigFile);
 }
 
 TEST_F(HttpBuilderTest, UnreadableUploadFileFailsTheRequest)

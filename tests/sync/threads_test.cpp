@@ -283,24 +283,57 @@ TEST_F(DownloadTest, NoServerIsNoResponse)
 
 TEST_F(DownloadTest, StopCutsOffAStalledTransfer)
 {
-    m_options.faults["radars"] = {StandInFault::Stall, 5000};
+    // Stalled in the body, or before the answer's head.
+    for (const StandInFault fault : {StandInFault{StandInFault::Stall, 5000}, StandInFault{StandInFault::Silent, 0}})
+    {
+        SCOPED_TRACE(fault.kind);
+        m_options.faults["radars"] = fault;
+        ASSERT_TRUE(StartService());
+        wxHTTPBuilder builder;
+        EventSink sink;
+        m_buffers[1].clear();
+        DOWNLOADINGTHREAD thread(&builder);
+        thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &m_buffers[1]);
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        // Wait until the server has stalled with a request in hand.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (m_service->Requests().empty() && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+        const auto start = std::chrono::steady_clock::now();
+        thread.RequestStop();
+        thread.Wait();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(sink.Log(), "b3"); // nothing after the stop
+        EXPECT_TRUE(m_buffers[1].empty());
+        m_service->Stop();
+    }
+}
+
+// As the window does after a failed run: the builder goes with the last
+// event, the thread is stopped and joined later (at a retry or the close).
+TEST_F(DownloadTest, StopAfterTheLastEventLeavesTheBuilderAlone)
+{
+    m_options.faults["radars"] = {StandInFault::Status, 404};
     ASSERT_TRUE(StartService());
-    DOWNLOADINGTHREAD thread(&m_builder);
+    auto builder = std::make_unique<wxHTTPBuilder>();
+    DOWNLOADINGTHREAD thread(builder.get());
     thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &m_buffers[1]);
     thread.SetFrame(&m_sink);
     ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
-    // Wait until the server has stalled with a request in hand.
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (m_service->Requests().empty() && std::chrono::steady_clock::now() < limit)
+    std::string log;
+    while (log.find("e6") == std::string::npos && std::chrono::steady_clock::now() < limit)
+    {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-
-    const auto start = std::chrono::steady_clock::now();
+        log = m_sink.Log();
+    }
+    EXPECT_EQ(log, "b3 e6");
+    builder.reset();
     thread.RequestStop();
     thread.Wait();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_EQ(m_sink.Log(), "b3"); // nothing after the stop
-    EXPECT_TRUE(m_buffers[1].empty());
 }
 
 // --- upload -------------------------------------------------------------------
