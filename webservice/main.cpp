@@ -19,7 +19,7 @@ int Usage()
     std::fputs("usage: pontiro-webservice --content DIR [--email E --password P] [--port N]\n"
                "                          [--port-file FILE] [--log FILE] [--fault ITEM=KIND[:N]]...\n"
                "  ITEM: session, radars, radarsv2, radarsv3 or *\n"
-               "  KIND: redirects:N nolocation status:CODE cut:BYTES stall:BYTES reset slow:MS length:MIB\n",
+               "  KIND: redirects:N nolocation status:CODE cut:BYTES stall:BYTES reset slow:MS length:MIB silent\n",
                stderr);
     return 2;
 }

@@ -123,7 +123,7 @@ bool StandInService::ParseFault(const std::string& text, StandInFault& fault)
         {"status", StandInFault::Status},       {"cut", StandInFault::Cut},
         {"stall", StandInFault::Stall},         {"reset", StandInFault::Reset},
         {"slow", StandInFault::Slow},           {"length", StandInFault::Length},
-        {"none", StandInFault::None}};
+        {"silent", StandInFault::Silent},       {"none", StandInFault::None}};
     const auto found = kinds.find(kind);
     if (found == kinds.end())
         return false;
@@ -331,6 +331,9 @@ void StandInService::Answer(int fd, const std::string& target, StandInRequest& r
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
         return;
     }
+    case StandInFault::Silent:
+        WaitForStop(fd, -1);
+        return;
     default:
         break;
     }

@@ -27,7 +27,8 @@ struct StandInFault
         Stall,          // headers and `count` bytes, then silence until the client leaves
         Reset,          // the connection is reset after the request
         Slow,           // the whole content in 1 KiB pieces, `count` ms apart
-        Length          // announces a Content-Length of `count` MiB, sends the file
+        Length,         // announces a Content-Length of `count` MiB, sends the file
+        Silent          // no answer at all (not even a head) until the client leaves
     };
     Kind kind = None;
     long count = 0;
@@ -66,7 +67,7 @@ public:
 
     std::vector<StandInRequest> Requests() const;
     // Reads "KIND[:N]" (redirects:11, nolocation, status:404, cut:1000,
-    // stall:0, reset, slow:5, length:600); false for anything else.
+    // stall:0, reset, slow:5, length:600, silent); false for anything else.
     static bool ParseFault(const std::string& text, StandInFault& fault);
     // The "<Error>" answer of a refused login.
     static const char* LoginErrorBody();

@@ -6,6 +6,7 @@
 #include "app/frame.h"
 
 #include <chrono>
+#include <string>
 
 namespace
 {
@@ -59,6 +60,33 @@ TEST_F(CloseMidRun, CancelDuringAStalledDownload)
     EXPECT_FALSE(FileExists(m_device + kNav + "/Contacts"));
     EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams"));
 }
+
+// The server takes the request and never answers, not even with a head.
+// The close comes from the Cancel button (true) or the close box (false).
+class CloseDuringAHeadStall : public CloseMidRun, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(CloseDuringAHeadStall, EndsAtOnceWithNothingWritten)
+{
+    m_options.faults["radars"] = {StandInFault::Silent, 0};
+    StartService();
+    WriteConfiguration();
+    PrepareDockedDevice("map_extra = KELVO");
+    RunUntilStep("db3");
+    // The speed camera request is with the silent server.
+    ASSERT_TRUE(m_driver->RunUntil([this] { return m_service->Requests().size() >= 2; }, 30));
+    m_driver->Pump(0.3);
+    ASSERT_EQ(m_driver->PageState(), PAGE_UPDATING) << m_driver->Title();
+    EXPECT_LT(CloseAndWait(GetParam()), 5.0);
+    EXPECT_FALSE(FileExists(m_device + kNav + "/Contacts"));
+    EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams"));
+}
+
+INSTANTIATE_TEST_SUITE_P(CancelOrCloseBox, CloseDuringAHeadStall, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "CancelButton" : "CloseBox");
+                         });
 
 TEST_F(CloseMidRun, CloseBoxDuringASlowDownload)
 {

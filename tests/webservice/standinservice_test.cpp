@@ -204,6 +204,8 @@ TEST(StandInFaultText, ParsesKnownKindsOnly)
     EXPECT_EQ(fault.count, 11);
     EXPECT_TRUE(StandInService::ParseFault("reset", fault));
     EXPECT_EQ(fault.kind, StandInFault::Reset);
+    EXPECT_TRUE(StandInService::ParseFault("silent", fault));
+    EXPECT_EQ(fault.kind, StandInFault::Silent);
     EXPECT_FALSE(StandInService::ParseFault("status:", fault));
     EXPECT_FALSE(StandInService::ParseFault("status:-1", fault));
     EXPECT_FALSE(StandInService::ParseFault("explode", fault));
