@@ -28,20 +28,6 @@ const char* const HeaderOrder[] = {
     "Authorization", "Content-Type", "Cookie",
 };
 
-// Text in the narrow system encoding; false when it cannot be represented
-// (a request with a mangled line must not go out).
-bool ToNarrow(const wxString& text, std::string& bytes)
-{
-    bytes.clear();
-    if (text.empty())
-        return true;
-    const wxScopedCharBuffer buffer = text.mb_str(wxConvLibc);
-    if (buffer.length() == 0)
-        return false;
-    bytes.assign(buffer.data(), buffer.length());
-    return true;
-}
-
 // "user:password" in Base64; texts beyond Latin-1 go as UTF-8.
 wxString BasicCredentials(const wxString& user, const wxString& password)
 {

@@ -15,22 +15,10 @@
 namespace
 {
 
-bool ToNarrowBytes(const wxString& text, std::string& bytes)
-{
-    bytes.clear();
-    if (text.empty())
-        return true;
-    const wxScopedCharBuffer buffer = text.mb_str(wxConvLibc);
-    if (buffer.length() == 0)
-        return false;
-    bytes.assign(buffer.data(), buffer.length());
-    return true;
-}
-
 bool WriteText(wxFFile& file, const wxString& text)
 {
     std::string bytes;
-    return ToNarrowBytes(text, bytes) && file.Write(bytes.data(), bytes.size()) == bytes.size();
+    return ToNarrow(text, bytes) && file.Write(bytes.data(), bytes.size()) == bytes.size();
 }
 
 } // namespace
@@ -89,7 +77,7 @@ wxString wxHTTPBuilder::BuildFormBody()
     {
         // Letters the locale keeps unencoded may take more than one byte.
         std::string bytes;
-        const size_t length = ToNarrowBytes(body, bytes) ? bytes.size() : body.length();
+        const size_t length = ToNarrow(body, bytes) ? bytes.size() : body.length();
         SetHeader(wxS("Content-Length"), wxString::Format(wxS("%lu"), static_cast<unsigned long>(length)));
     }
     if (GetHeader(wxS("Content-Type")).empty())

@@ -1,5 +1,7 @@
 #include "http/httpencoding.h"
 
+#include <wx/strconv.h>
+
 #include <cctype>
 #include <cstdint>
 #include <limits>
@@ -80,4 +82,16 @@ std::int64_t ParseLeadingInteger(const wxString& text)
         ascii += code < 0x80 ? static_cast<char>(code) : '\x7F';
     }
     return ParseLeadingInteger(ascii.data(), ascii.size());
+}
+
+bool ToNarrow(const wxString& text, std::string& bytes)
+{
+    bytes.clear();
+    if (text.empty())
+        return true;
+    const wxScopedCharBuffer buffer = text.mb_str(wxConvLibc);
+    if (buffer.length() == 0)
+        return false;
+    bytes.assign(buffer.data(), buffer.length());
+    return true;
 }

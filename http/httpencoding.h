@@ -5,6 +5,7 @@
 #include <wx/string.h>
 
 #include <cstdint>
+#include <string>
 
 // Letters and digits (codes up to 0xFF, as the C locale classifies them) and
 // "-@*_" stay; a space becomes "+", a line feed "%0D%0A", anything else
@@ -19,5 +20,9 @@ wxString MakeBoundary(size_t length);
 // character; 0 without digits. Saturates instead of overflowing.
 std::int64_t ParseLeadingInteger(const wxString& text);
 std::int64_t ParseLeadingInteger(const char* text, size_t length);
+
+// Text in the narrow system encoding; false when it cannot be represented
+// (a request with a mangled line must not go out).
+bool ToNarrow(const wxString& text, std::string& bytes);
 
 #endif
