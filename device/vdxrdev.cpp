@@ -1,6 +1,7 @@
 #include "device/vdxrdev.h"
 
 #include <wx/arrstr.h>
+#include <wx/filefn.h>
 #include <wx/tokenzr.h>
 #include <wx/utils.h>
 
@@ -141,6 +142,29 @@ void VDXRDEV::NotifyFinished()
 void VDXRDEV::NotifyFailed()
 {
     Notify(ID_DEVICE_FAILED, 0);
+}
+
+bool VDXRDEV::FinishTransfer()
+{
+    NotifyProgress(100);
+    NotifyFinished();
+    return true;
+}
+
+bool VDXRDEV::FailTransfer(std::int32_t code, const wxString& text, std::int32_t systemError)
+{
+    SetError(code, text, systemError);
+    NotifyFailed();
+    return false;
+}
+
+bool VDXRDEV::EndDownload(bool failed, const wxString& localPath)
+{
+    if (!failed)
+        return FinishTransfer();
+    NotifyFailed();
+    wxRemoveFile(localPath);
+    return false;
 }
 
 int VDXRDEV::TransferPercent(std::uint64_t done, std::uint64_t size)

@@ -81,6 +81,13 @@ protected:
     void NotifyProgress(int percent);
     void NotifyFinished();
     void NotifyFailed();
+    // The end of a transfer that went through: full progress, then finished.
+    bool FinishTransfer();
+    // A transfer that stops: the error first, then the failure notice.
+    bool FailTransfer(std::int32_t code, const wxString& text, std::int32_t systemError);
+    // The end of a copy to the computer: a failed one leaves no partial
+    // local file behind.
+    bool EndDownload(bool failed, const wxString& localPath);
 
     bool CheckInstallFolder(const wxString& folder, bool acceptDeviceFile, wxString& found);
     bool SearchInstallFolder(const wxString& folder, bool acceptDeviceFile,

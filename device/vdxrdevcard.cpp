@@ -268,9 +268,7 @@ bool VDXRDEVCARD::WriteFromMemory(const std::vector<unsigned char>& bytes, const
         if (!out.Write(bytes.data() + done, piece))
         {
             out.Abandon();
-            SetError(DEVICE_ERR_WRITE, DestinationText(path), 0);
-            NotifyFailed();
-            return false;
+            return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
         }
         done += piece;
         NotifyProgress(TransferPercent(done, size));
@@ -278,13 +276,9 @@ bool VDXRDEVCARD::WriteFromMemory(const std::vector<unsigned char>& bytes, const
 
     if (!out.Commit())
     {
-        SetError(DEVICE_ERR_WRITE, DestinationText(path), 0);
-        NotifyFailed();
-        return false;
+        return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
     }
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return FinishTransfer();
 }
 
 bool VDXRDEVCARD::CopyToDevice(const wxString& localPath, const wxString& path)
@@ -321,16 +315,12 @@ bool VDXRDEVCARD::CopyToDevice(const wxString& localPath, const wxString& path)
         {
             // The local file opened but cannot be read (or sized).
             out.Abandon();
-            SetError(DEVICE_ERR_READ, SourceText(localPath), 0);
-            NotifyFailed();
-            return false;
+            return FailTransfer(DEVICE_ERR_READ, SourceText(localPath), 0);
         }
         if (!out.Write(piece.get(), static_cast<std::size_t>(got)))
         {
             out.Abandon();
-            SetError(DEVICE_ERR_WRITE, DestinationText(path), 0);
-            NotifyFailed();
-            return false;
+            return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
         }
         done += static_cast<std::uint64_t>(got);
         NotifyProgress(TransferPercent(done, size));
@@ -339,13 +329,9 @@ bool VDXRDEVCARD::CopyToDevice(const wxString& localPath, const wxString& path)
     if (done != size || !out.Commit())
     {
         out.Abandon();
-        SetError(DEVICE_ERR_WRITE, DestinationText(path), 0);
-        NotifyFailed();
-        return false;
+        return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
     }
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return FinishTransfer();
 }
 
 bool VDXRDEVCARD::CopyFromDevice(const wxString& path, const wxString& localPath)
@@ -407,15 +393,7 @@ bool VDXRDEVCARD::CopyFromDevice(const wxString& path, const wxString& localPath
         SetError(DEVICE_ERR_LOCAL_WRITE, DestinationText(localPath), 0);
         failed = true;
     }
-    if (failed)
-    {
-        NotifyFailed();
-        wxRemoveFile(localPath);
-        return false;
-    }
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return EndDownload(failed, localPath);
 }
 
 bool VDXRDEVCARD::ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes)
@@ -438,9 +416,7 @@ bool VDXRDEVCARD::ReadToMemory(const wxString& path, std::vector<unsigned char>&
     if (length == 0)
     {
         bytes.clear();
-        NotifyProgress(100);
-        NotifyFinished();
-        return true;
+        return FinishTransfer();
     }
 
     bool failed = length < 0 || static_cast<std::uint64_t>(length) > bytes.max_size();
@@ -486,9 +462,7 @@ bool VDXRDEVCARD::ReadToMemory(const wxString& path, std::vector<unsigned char>&
         bytes.clear();
         return false;
     }
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return FinishTransfer();
 }
 
 wxString VDXRDEVCARD::GetDeviceID()

@@ -333,9 +333,7 @@ bool VDXRDEVRAPI::CopyToDevice(const wxString& localPath, const wxString& path)
     wxFile local;
     if (!wxFileExists(localPath) || !local.Open(localPath, wxFile::read))
     {
-        SetError(DEVICE_ERR_LOCAL_OPEN, SourceText(localPath), 0);
-        NotifyFailed();
-        return false;
+        return FailTransfer(DEVICE_ERR_LOCAL_OPEN, SourceText(localPath), 0);
     }
     rapi::HANDLE file = OpenDeviceFile(path, true);
     if (file == rapi::CeInvalidHandle())
@@ -359,9 +357,7 @@ bool VDXRDEVRAPI::CopyToDevice(const wxString& localPath, const wxString& path)
     {
         m_ceCloseHandle(file);
         local.Close();
-        NotifyProgress(100);
-        NotifyFinished();
-        return true;
+        return FinishTransfer();
     }
 
     std::vector<unsigned char> chunk(TRANSFER_CHUNK);
@@ -404,9 +400,7 @@ bool VDXRDEVRAPI::CopyToDevice(const wxString& localPath, const wxString& path)
     }
     m_ceCloseHandle(file);
     local.Close();
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return FinishTransfer();
 }
 
 bool VDXRDEVRAPI::CopyFromDevice(const wxString& path, const wxString& localPath)
@@ -422,18 +416,14 @@ bool VDXRDEVRAPI::CopyFromDevice(const wxString& path, const wxString& localPath
     rapi::HANDLE file = OpenDeviceFile(path, false);
     if (file == rapi::CeInvalidHandle())
     {
-        SetError(DEVICE_ERR_OPEN, SourceText(path), LastDeviceError());
-        NotifyFailed();
-        return false;
+        return FailTransfer(DEVICE_ERR_OPEN, SourceText(path), LastDeviceError());
     }
     wxLogNull noLog;
     wxFile local;
     if (!local.Open(localPath, wxFile::write))
     {
         m_ceCloseHandle(file);
-        SetError(DEVICE_ERR_LOCAL_OPEN, DestinationText(localPath), 0);
-        NotifyFailed();
-        return false;
+        return FailTransfer(DEVICE_ERR_LOCAL_OPEN, DestinationText(localPath), 0);
     }
 
     const std::uint64_t size = DeviceFileSize(file);
@@ -443,9 +433,7 @@ bool VDXRDEVRAPI::CopyFromDevice(const wxString& path, const wxString& localPath
     {
         m_ceCloseHandle(file);
         local.Close();
-        NotifyProgress(100);
-        NotifyFinished();
-        return true;
+        return FinishTransfer();
     }
 
     std::vector<unsigned char> chunk(TRANSFER_CHUNK);
@@ -484,15 +472,7 @@ bool VDXRDEVRAPI::CopyFromDevice(const wxString& path, const wxString& localPath
         SetError(DEVICE_ERR_READ, DestinationText(localPath), 0);
         failed = true;
     }
-    if (failed)
-    {
-        NotifyFailed();
-        wxRemoveFile(localPath);
-        return false;
-    }
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return EndDownload(failed, localPath);
 }
 
 bool VDXRDEVRAPI::ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes)
@@ -576,9 +556,7 @@ bool VDXRDEVRAPI::ReadToMemory(const wxString& path, std::vector<unsigned char>&
         bytes.clear();
         return false;
     }
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return FinishTransfer();
 }
 
 bool VDXRDEVRAPI::WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path)
@@ -597,9 +575,7 @@ bool VDXRDEVRAPI::WriteFromMemory(const std::vector<unsigned char>& bytes, const
     rapi::HANDLE file = OpenDeviceFile(path, true);
     if (file == rapi::CeInvalidHandle())
     {
-        SetError(DEVICE_ERR_OPEN, DestinationText(path), LastDeviceError());
-        NotifyFailed();
-        return false;
+        return FailTransfer(DEVICE_ERR_OPEN, DestinationText(path), LastDeviceError());
     }
 
     NotifyProgress(0);
@@ -630,9 +606,7 @@ bool VDXRDEVRAPI::WriteFromMemory(const std::vector<unsigned char>& bytes, const
         NotifyProgress(TransferPercent(done, size));
     }
     m_ceCloseHandle(file);
-    NotifyProgress(100);
-    NotifyFinished();
-    return true;
+    return FinishTransfer();
 }
 
 bool VDXRDEVRAPI::WriteBytes(const void* data, const wxString& path, std::uint32_t length)
