@@ -157,6 +157,9 @@ protected:
     void OnDownloadStepBegin(wxThreadEvent& event);
     void OnDownloadStepEnd(wxThreadEvent& event);
 
+    // The shared start of a download or upload step (frame_run.cpp).
+    void BeginStep(int step, std::map<int, wxString>& texts);
+
     // Ends the worker threads and releases the device: the first steps of
     // destruction (frame_run.cpp).
     void StopWorkers();

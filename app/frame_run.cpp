@@ -250,17 +250,23 @@ void wxPontiroFrame::OnConnectDone(wxThreadEvent& event)
                                     : _("Your Oselan connected successfully."));
 }
 
-void wxPontiroFrame::OnDownloadStepBegin(wxThreadEvent& event)
+// Both runs start a step the same way: an empty gauge and the step's text.
+void wxPontiroFrame::BeginStep(int step, std::map<int, wxString>& texts)
 {
     if (IsBeingDeleted() || !m_gauge)
         return;
     m_gauge->SetValue(0);
     if (!m_messageText)
         return;
-    if (event.GetInt() == STEP_JOB1)
-        m_messageText->SetLabel(m_downloadTexts[CONTENT_ADDRESSBOOK]);
-    else if (event.GetInt() == STEP_JOB2)
-        m_messageText->SetLabel(m_downloadTexts[CONTENT_SPEEDCAM]);
+    if (step == STEP_JOB1)
+        m_messageText->SetLabel(texts[CONTENT_ADDRESSBOOK]);
+    else if (step == STEP_JOB2)
+        m_messageText->SetLabel(texts[CONTENT_SPEEDCAM]);
+}
+
+void wxPontiroFrame::OnDownloadStepBegin(wxThreadEvent& event)
+{
+    BeginStep(event.GetInt(), m_downloadTexts);
 }
 
 void wxPontiroFrame::OnDownloadStepEnd(wxThreadEvent& event)
@@ -303,15 +309,7 @@ void wxPontiroFrame::OnDownloadStepEnd(wxThreadEvent& event)
 
 void wxPontiroFrame::OnUploadStepBegin(wxThreadEvent& event)
 {
-    if (IsBeingDeleted() || !m_gauge)
-        return;
-    m_gauge->SetValue(0);
-    if (!m_messageText)
-        return;
-    if (event.GetInt() == STEP_JOB1)
-        m_messageText->SetLabel(m_uploadTexts[CONTENT_ADDRESSBOOK]);
-    else if (event.GetInt() == STEP_JOB2)
-        m_messageText->SetLabel(m_uploadTexts[CONTENT_SPEEDCAM]);
+    BeginStep(event.GetInt(), m_uploadTexts);
 }
 
 void wxPontiroFrame::OnUploadStepEnd(wxThreadEvent& event)
