@@ -46,18 +46,6 @@ TempFolder::~TempFolder()
     RemoveTree(m_path);
 }
 
-Bytes Pattern(std::size_t size, unsigned seed)
-{
-    Bytes bytes(size);
-    unsigned state = seed * 2654435761u + 1;
-    for (unsigned char& byte : bytes)
-    {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<unsigned char>(state >> 16);
-    }
-    return bytes;
-}
-
 void WriteFile(const std::string& path, const Bytes& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pattern.h"
+
 typedef std::vector<unsigned char> Bytes;
 
 // A fresh folder under the system's temporary folder, removed with its
@@ -26,7 +28,6 @@ private:
     std::string m_path;
 };
 
-Bytes Pattern(std::size_t size, unsigned seed = 1);
 void WriteFile(const std::string& path, const Bytes& bytes);
 void WriteText(const std::string& path, const std::string& text);
 Bytes ReadFile(const std::string& path);

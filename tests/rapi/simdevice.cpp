@@ -120,18 +120,6 @@ std::vector<std::string> SimDevice::Calls(const std::string& prefix)
     return lines;
 }
 
-Bytes Pattern(std::size_t size, unsigned seed)
-{
-    Bytes bytes(size);
-    unsigned state = seed * 2654435761u + 1;
-    for (unsigned char& byte : bytes)
-    {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<unsigned char>(state >> 16);
-    }
-    return bytes;
-}
-
 void EventLog::QueueEvent(wxEvent* event)
 {
     const int id = event->GetId();

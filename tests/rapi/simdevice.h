@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pattern.h"
+
 typedef std::vector<unsigned char> Bytes;
 
 class SimDevice
@@ -42,7 +44,6 @@ private:
 };
 
 // Pseudo-random bytes, the same for the same seed.
-Bytes Pattern(std::size_t size, unsigned seed = 1);
 
 // Records device notifications: "started", the progress percentage,
 // "finished", "failed".

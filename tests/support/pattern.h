@@ -1,0 +1,20 @@
+// Reproducible pseudo-random test content, shared by the device test folders.
+#ifndef PONTIRO_TESTS_SUPPORT_PATTERN_H
+#define PONTIRO_TESTS_SUPPORT_PATTERN_H
+
+#include <cstddef>
+#include <vector>
+
+inline std::vector<unsigned char> Pattern(std::size_t size, unsigned seed = 1)
+{
+    std::vector<unsigned char> bytes(size);
+    unsigned state = seed * 2654435761u + 1;
+    for (unsigned char& byte : bytes)
+    {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<unsigned char>(state >> 16);
+    }
+    return bytes;
+}
+
+#endif
