@@ -1,15 +1,23 @@
 // pontiro-webservice: runs the stand-in web service until it is sent
-// SIGINT or SIGTERM. Prints the port it listens on as its first line.
+// SIGINT or SIGTERM (on Windows: Ctrl+C or Ctrl+Break). Prints the port it
+// listens on as its first line.
 #include "webservice/standinservice.h"
 
 #include <wx/init.h>
 
+#ifndef _WIN32
+#include <pthread.h>
+#endif
+
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace
 {
@@ -23,6 +31,15 @@ int Usage()
                stderr);
     return 2;
 }
+
+#ifdef _WIN32
+std::atomic<bool> g_stopRequested{false};
+
+void OnStopSignal(int)
+{
+    g_stopRequested = true;
+}
+#endif
 
 } // namespace
 
@@ -64,11 +81,19 @@ int main(int argc, char** argv)
     if (options.contentDir.empty() || port < 0 || port > 65535)
         return Usage();
 
+#ifdef _WIN32
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+    std::signal(SIGBREAK, OnStopSignal);
+#else
+    // Blocked before the service's threads start, so they inherit the mask
+    // and the signals wait for sigwait below.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+#endif
 
     StandInService service(options);
     if (!service.Start(static_cast<std::uint16_t>(port)))
@@ -82,11 +107,19 @@ int main(int argc, char** argv)
     {
         const std::string temporary = portFile + ".tmp";
         std::ofstream(temporary) << service.Port() << "\n";
+#ifdef _WIN32
+        std::remove(portFile.c_str()); // rename does not replace there
+#endif
         std::rename(temporary.c_str(), portFile.c_str());
     }
 
+#ifdef _WIN32
+    while (!g_stopRequested)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+#else
     int received = 0;
     sigwait(&signals, &received);
+#endif
     service.Stop();
 
     if (!logFile.empty())

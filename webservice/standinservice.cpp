@@ -2,16 +2,14 @@
 
 #include "crypt/seal.h"
 
+#include <wx/file.h>
+#include <wx/log.h>
 #include <wx/string.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
+#ifdef __linux__
+#include <signal.h>
 #include <sys/sendfile.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -28,23 +26,12 @@ const char kLoginError[] =
 
 const std::size_t kMaxRequestHead = 64 * 1024;
 
-bool SendAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0)
-    {
-        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
-}
+// Every wait is cut into slices this long, so a stop is seen at once.
+const int kSliceMs = 50;
 
-bool SendText(int fd, const std::string& text)
-{
-    return SendAll(fd, text.data(), text.size());
-}
+// Sends go in pieces of at most this size, each once the socket has room,
+// so a client that stops reading holds a worker only until the stop.
+const std::size_t kSendPiece = 64 * 1024;
 
 std::string Lower(std::string text)
 {
@@ -134,49 +121,35 @@ bool StandInService::ParseFault(const std::string& text, StandInFault& fault)
 
 bool StandInService::Start(std::uint16_t port)
 {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listenFd < 0)
+    int bound = port;
+    m_listener = loopback::Listen(bound);
+    if (m_listener == loopback::kNoSocket)
         return false;
-    const int yes = 1;
-    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    socklen_t length = sizeof(address);
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(m_listenFd, 64) != 0 ||
-        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    {
-        ::close(m_listenFd);
-        m_listenFd = -1;
-        return false;
-    }
-    m_port = ntohs(address.sin_port);
+    m_port = static_cast<std::uint16_t>(bound);
     m_acceptThread = std::thread(&StandInService::AcceptLoop, this);
     return true;
 }
 
 void StandInService::Stop()
 {
-    if (m_listenFd < 0)
+    if (m_listener == loopback::kNoSocket)
         return;
     m_stopping = true;
-    ::shutdown(m_listenFd, SHUT_RDWR);
     if (m_acceptThread.joinable())
         m_acceptThread.join();
     std::vector<std::thread> workers;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (int fd : m_openFds)
-            ::shutdown(fd, SHUT_RDWR);
+        // Wakes a worker blocked in a send (Linux's sendfile); the others
+        // see the flag within a slice.
+        for (Socket socket : m_openSockets)
+            loopback::Shutdown(socket);
         workers.swap(m_workers);
     }
-    m_stopSignal.notify_all();
     for (auto& worker : workers)
         worker.join();
-    ::close(m_listenFd);
-    m_listenFd = -1;
+    loopback::Close(m_listener);
+    m_listener = loopback::kNoSocket;
 }
 
 std::vector<StandInRequest> StandInService::Requests() const
@@ -187,43 +160,86 @@ std::vector<StandInRequest> StandInService::Requests() const
 
 void StandInService::AcceptLoop()
 {
+    // Accept waits in slices: closing or shutting down a listener does not
+    // wake a blocked accept everywhere.
     while (!m_stopping)
     {
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-        {
-            if (m_stopping || (errno != EINTR && errno != ECONNABORTED))
-                break;
+        const int ready = loopback::Wait(m_listener, false, kSliceMs);
+        if (ready < 0)
+            break;
+        if (ready == 0)
             continue;
-        }
+        const Socket socket = loopback::Accept(m_listener);
+        if (socket == loopback::kNoSocket)
+            continue;
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_stopping)
         {
-            ::close(fd);
+            loopback::Close(socket);
             break;
         }
-        m_openFds.push_back(fd);
-        m_workers.emplace_back(&StandInService::Serve, this, fd);
+        m_openSockets.push_back(socket);
+        m_workers.emplace_back(&StandInService::Serve, this, socket);
     }
 }
 
-void StandInService::Forget(int fd)
+void StandInService::Forget(Socket socket)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_openFds.erase(std::remove(m_openFds.begin(), m_openFds.end(), fd), m_openFds.end());
-    ::close(fd);
+    m_openSockets.erase(std::remove(m_openSockets.begin(), m_openSockets.end(), socket), m_openSockets.end());
+    loopback::Close(socket);
 }
 
-void StandInService::Serve(int fd)
+bool StandInService::SendAll(Socket socket, const char* data, std::size_t size)
 {
+    while (size > 0)
+    {
+        if (m_stopping)
+            return false;
+        const int ready = loopback::Wait(socket, true, kSliceMs);
+        if (ready < 0)
+            return false;
+        if (ready == 0)
+            continue;
+        const long sent = loopback::Send(socket, data, std::min(size, kSendPiece), true);
+        if (sent == -2)
+            continue;
+        if (sent <= 0)
+            return false;
+        data += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+bool StandInService::SendText(Socket socket, const std::string& text)
+{
+    return SendAll(socket, text.data(), text.size());
+}
+
+void StandInService::Serve(Socket socket)
+{
+#ifdef __linux__
+    // sendfile has no MSG_NOSIGNAL: a client gone mid-body must give EPIPE,
+    // not end the whole process.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+#endif
     std::string head;
     char chunk[4096];
     while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxRequestHead)
     {
-        const ssize_t got = ::recv(fd, chunk, sizeof(chunk), 0);
+        const int ready = m_stopping ? -1 : loopback::Wait(socket, false, kSliceMs);
+        if (ready == 0)
+            continue;
+        const long got = ready < 0 ? -1 : loopback::Receive(socket, chunk, sizeof(chunk), true);
+        if (got == -2)
+            continue;
         if (got <= 0)
         {
-            Forget(fd);
+            Forget(socket);
             return;
         }
         head.append(chunk, static_cast<std::size_t>(got));
@@ -237,13 +253,13 @@ void StandInService::Serve(int fd)
     const auto secondSpace = requestLine.find(' ', firstSpace + 1);
     if (firstSpace != std::string::npos)
         target = requestLine.substr(firstSpace + 1, secondSpace - firstSpace - 1);
+    request.target = target;
     // A proxy may pass the absolute form on.
     if (target.compare(0, 7, "http://") == 0)
     {
         const auto slash = target.find('/', 7);
         target = slash == std::string::npos ? "/" : target.substr(slash);
     }
-    request.target = target;
     while (lineEnd != std::string::npos)
     {
         const auto next = head.find("\r\n", lineEnd + 2);
@@ -256,11 +272,11 @@ void StandInService::Serve(int fd)
         lineEnd = next;
     }
 
-    Answer(fd, target, request);
-    Forget(fd);
+    Answer(socket, target, request);
+    Forget(socket);
 }
 
-void StandInService::Answer(int fd, const std::string& target, StandInRequest& request)
+void StandInService::Answer(Socket socket, const std::string& target, StandInRequest& request)
 {
     // The query is taken raw: the sealed text carries '+', '/' and '='.
     const auto question = target.find('?');
@@ -292,7 +308,7 @@ void StandInService::Answer(int fd, const std::string& target, StandInRequest& r
 
     if (request.uri.empty())
     {
-        SendText(fd, "HTTP/1.0 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
+        SendText(socket, "HTTP/1.0 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
         return;
     }
     const std::string item = ItemOf(request.uri);
@@ -313,26 +329,24 @@ void StandInService::Answer(int fd, const std::string& target, StandInRequest& r
         if (hop < fault.count)
         {
             const std::string query = question == std::string::npos ? "" : target.substr(question);
-            SendText(fd, "HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(m_port) +
+            SendText(socket, "HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(m_port) +
                              "/hop/" + std::to_string(hop + 1) + query + "\r\nContent-Length: 0\r\n\r\n");
             return;
         }
         break;
     case StandInFault::NoLocation:
-        SendText(fd, "HTTP/1.0 302 Found\r\nContent-Length: 0\r\n\r\n");
+        SendText(socket, "HTTP/1.0 302 Found\r\nContent-Length: 0\r\n\r\n");
         return;
     case StandInFault::Status:
-        SendText(fd, "HTTP/1.0 " + std::to_string(fault.count) + " " + StatusText(fault.count) +
+        SendText(socket, "HTTP/1.0 " + std::to_string(fault.count) + " " + StatusText(fault.count) +
                          "\r\n\r\n");
         return;
     case StandInFault::Reset:
-    {
-        const linger hard = {1, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
+        // The caller's close then resets the connection.
+        loopback::AbortOnClose(socket);
         return;
-    }
     case StandInFault::Silent:
-        WaitForStop(fd, -1);
+        WaitForStop(socket, -1);
         return;
     default:
         break;
@@ -344,23 +358,23 @@ void StandInService::Answer(int fd, const std::string& target, StandInRequest& r
                                      "&password=" + m_options.password;
         if (request.uri != expected)
         {
-            SendText(fd, "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+            SendText(socket, "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
                              std::to_string(std::strlen(kLoginError)) + "\r\n\r\n" + kLoginError);
             return;
         }
-        SendFile(fd, m_options.contentDir + "/addressbook", fault);
+        SendFile(socket, m_options.contentDir + "/addressbook", fault);
     }
     else if (item == "radars" || item == "radarsv2" || item == "radarsv3")
     {
-        SendFile(fd, m_options.contentDir + "/" + item, fault);
+        SendFile(socket, m_options.contentDir + "/" + item, fault);
     }
     else
     {
-        SendText(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        SendText(socket, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     }
 }
 
-bool StandInService::WaitForStop(int fd, long ms)
+bool StandInService::WaitForStop(Socket socket, long ms)
 {
     // Waits until the service stops, the client goes away or `ms` pass
     // (ms < 0: no limit). True when the service is stopping or the client left.
@@ -369,12 +383,20 @@ bool StandInService::WaitForStop(int fd, long ms)
     {
         if (m_stopping)
             return true;
-        pollfd watch = {fd, POLLIN, 0};
-        const int ready = ::poll(&watch, 1, 50);
+        int slice = kSliceMs;
+        if (ms >= 0)
+        {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            slice = static_cast<int>(std::max<long long>(0, std::min<long long>(slice, left.count())));
+        }
+        const int ready = loopback::Wait(socket, false, slice);
+        if (ready < 0)
+            return true;
         if (ready > 0)
         {
             char sink[256];
-            if (::recv(fd, sink, sizeof(sink), MSG_DONTWAIT) <= 0)
+            const long got = loopback::Receive(socket, sink, sizeof(sink), true);
+            if (got == 0 || got == -1)
                 return true;
         }
         if (ms >= 0 && std::chrono::steady_clock::now() >= end)
@@ -382,37 +404,44 @@ bool StandInService::WaitForStop(int fd, long ms)
     }
 }
 
-bool StandInService::SendFile(int fd, const std::string& path, const StandInFault& fault)
+bool StandInService::SendFile(Socket socket, const std::string& path, const StandInFault& fault)
 {
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info{};
-    if (file < 0 || ::fstat(file, &info) != 0)
+    wxFile file;
     {
-        if (file >= 0)
-            ::close(file);
-        return SendText(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        wxLogNull quiet; // a missing file is a 404, not a message
+        if (!file.Open(wxString::FromUTF8(path.c_str())) || file.Length() < 0)
+            return SendText(socket, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     }
-    const off_t size = info.st_size;
-    const long long announced = fault.kind == StandInFault::Length ? (static_cast<long long>(fault.count) << 20)
-                                                                  : static_cast<long long>(size);
-    bool ok = SendText(fd, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                           "Content-Length: " + std::to_string(announced) + "\r\n\r\n");
-    off_t limit = size;
+    const long long size = file.Length();
+    const long long announced = fault.kind == StandInFault::Length ? (static_cast<long long>(fault.count) << 20) : size;
+    bool ok = SendText(socket, "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                               "Content-Length: " + std::to_string(announced) + "\r\n\r\n");
+    long long limit = size;
     if (fault.kind == StandInFault::Cut || fault.kind == StandInFault::Stall)
-        limit = std::min<off_t>(size, fault.count);
-    off_t offset = 0;
+        limit = std::min<long long>(size, fault.count);
+    long long offset = 0;
     const std::size_t piece = fault.kind == StandInFault::Slow ? 1024 : 1 << 20;
+#ifndef __linux__
+    std::vector<char> buffer(piece);
+#endif
     while (ok && offset < limit && !m_stopping)
     {
-        const std::size_t want = static_cast<std::size_t>(std::min<off_t>(limit - offset, piece));
-        const ssize_t sent = ::sendfile(fd, file, &offset, want);
-        if (sent <= 0)
-            ok = false;
-        else if (fault.kind == StandInFault::Slow && WaitForStop(fd, fault.count))
+        const std::size_t want = static_cast<std::size_t>(std::min<long long>(limit - offset, piece));
+#ifdef __linux__
+        // The benchmark's large files go from the page cache to the socket.
+        off_t at = static_cast<off_t>(offset);
+        const ssize_t sent = ::sendfile(static_cast<int>(socket), file.fd(), &at, want);
+        ok = sent > 0;
+        offset = at;
+#else
+        const ssize_t got = file.Read(buffer.data(), want);
+        ok = got > 0 && SendAll(socket, buffer.data(), static_cast<std::size_t>(got));
+        offset += ok ? got : 0;
+#endif
+        if (ok && fault.kind == StandInFault::Slow && WaitForStop(socket, fault.count))
             ok = false;
     }
-    ::close(file);
     if (ok && fault.kind == StandInFault::Stall)
-        WaitForStop(fd, -1);
+        WaitForStop(socket, -1);
     return ok;
 }

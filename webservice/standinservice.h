@@ -4,8 +4,10 @@
 #ifndef PONTIRO_WEBSERVICE_STANDINSERVICE_H
 #define PONTIRO_WEBSERVICE_STANDINSERVICE_H
 
+#include "loopback/loopbacksocket.h"
+
 #include <atomic>
-#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -25,7 +27,7 @@ struct StandInFault
         Status,         // a bare status line with code `count` (404, 500, 204, ...)
         Cut,            // Content-Length of the whole file, only `count` bytes, then close
         Stall,          // headers and `count` bytes, then silence until the client leaves
-        Reset,          // the connection is reset after the request
+        Reset,          // the connection is reset (RST) after the request
         Slow,           // the whole content in 1 KiB pieces, `count` ms apart
         Length,         // announces a Content-Length of `count` MiB, sends the file
         Silent          // no answer at all (not even a head) until the client leaves
@@ -36,7 +38,7 @@ struct StandInFault
 
 struct StandInRequest
 {
-    std::string target;                         // request target as received
+    std::string target;                         // request target as received (absolute through a proxy)
     std::string uri;                            // unsealed "uri" parameter ("" when it did not unseal)
     std::string user;                           // the "user" parameter
     std::map<std::string, std::string> headers; // names in lower case
@@ -73,23 +75,26 @@ public:
     static const char* LoginErrorBody();
 
 private:
+    using Socket = loopback::Socket;
+
     void AcceptLoop();
-    void Serve(int fd);
-    void Answer(int fd, const std::string& target, StandInRequest& request);
-    bool SendFile(int fd, const std::string& path, const StandInFault& fault);
-    bool WaitForStop(int fd, long ms);
-    void Forget(int fd);
+    void Serve(Socket socket);
+    void Answer(Socket socket, const std::string& target, StandInRequest& request);
+    bool SendFile(Socket socket, const std::string& path, const StandInFault& fault);
+    bool SendAll(Socket socket, const char* data, std::size_t size);
+    bool SendText(Socket socket, const std::string& text);
+    bool WaitForStop(Socket socket, long ms);
+    void Forget(Socket socket);
 
     Options m_options;
-    int m_listenFd = -1;
+    Socket m_listener = loopback::kNoSocket;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::thread m_acceptThread;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_stopSignal;
     std::vector<std::thread> m_workers;
-    std::vector<int> m_openFds;
+    std::vector<Socket> m_openSockets;
     std::vector<StandInRequest> m_requests;
 };
 
