@@ -360,8 +360,6 @@ bool wxHTTPBuilder::SendMultipartBody(wxInputStream& body)
 bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPrefix)
 {
     wxString tempFile;
-    std::unique_ptr<wxInputStream> multipart;
-    wxString formBody;
     if (m_fileFieldCount >= 1)
     {
         tempFile = wxFileName::CreateTempFileName(tempPrefix);
@@ -371,8 +369,11 @@ bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPref
             return false;
         }
     }
-    // Declared before the stream so the file is removed after it is closed.
+    // Declared before the stream so the file is removed after it is closed
+    // (Windows cannot remove a file that is still open).
     TempFileRemover removeTemp(tempFile);
+    std::unique_ptr<wxInputStream> multipart;
+    wxString formBody;
     if (!tempFile.empty())
     {
         multipart.reset(BuildMultipartBody(tempFile));
