@@ -1,14 +1,8 @@
 #include "tests/http/scriptedserver.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 namespace
@@ -18,6 +12,10 @@ const int SliceMs = 20;
 // No test needs a request to take longer than this to arrive.
 const auto RequestDeadline = std::chrono::seconds(5);
 const size_t EndlessCap = 64u << 20;
+// Bytes per send once the client can take some: little enough that a send
+// never blocks, even where a "don't wait" send is a wait for writable space
+// and then an ordinary send (Windows).
+const size_t SendChunk = 16384;
 
 size_t ContentLength(const std::string& head)
 {
@@ -39,22 +37,9 @@ ScriptedServer::Script ScriptedServer::Response(const std::string& head, const s
 
 ScriptedServer::ScriptedServer()
 {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (m_listener < 0)
-        throw std::runtime_error("socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listener, 16) != 0 ||
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    {
-        ::close(m_listener);
-        throw std::runtime_error("bind");
-    }
-    m_port = ntohs(address.sin_port);
+    m_listener = loopback::Listen(m_port, 16);
+    if (m_listener == loopback::kNoSocket)
+        throw std::runtime_error("the scripted server cannot listen on loopback");
     m_thread = std::thread(&ScriptedServer::Run, this);
 }
 
@@ -62,7 +47,7 @@ ScriptedServer::~ScriptedServer()
 {
     m_stop = true;
     m_thread.join();
-    ::close(m_listener);
+    loopback::Close(m_listener);
 }
 
 void ScriptedServer::Queue(Script script)
@@ -94,11 +79,10 @@ void ScriptedServer::Run()
 {
     while (!m_stop)
     {
-        pollfd ready{m_listener, POLLIN, 0};
-        if (::poll(&ready, 1, SliceMs) <= 0)
+        if (loopback::Wait(m_listener, false, SliceMs) <= 0)
             continue;
-        const int client = ::accept(m_listener, nullptr, nullptr);
-        if (client < 0)
+        const loopback::Socket client = loopback::Accept(m_listener);
+        if (client == loopback::kNoSocket)
             continue;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -108,7 +92,7 @@ void ScriptedServer::Run()
     }
 }
 
-bool ScriptedServer::ReadRequest(int client, std::string& request)
+bool ScriptedServer::ReadRequest(loopback::Socket client, std::string& request)
 {
     const auto deadline = std::chrono::steady_clock::now() + RequestDeadline;
     size_t headEnd = std::string::npos;
@@ -118,10 +102,9 @@ bool ScriptedServer::ReadRequest(int client, std::string& request)
     {
         if (headEnd != std::string::npos && request.size() >= wanted)
             return true;
-        pollfd ready{client, POLLIN, 0};
-        if (::poll(&ready, 1, SliceMs) <= 0)
+        if (loopback::Wait(client, false, SliceMs) <= 0)
             continue;
-        const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+        const long got = loopback::Receive(client, buffer, sizeof buffer);
         if (got <= 0)
             return headEnd != std::string::npos;
         request.append(buffer, static_cast<size_t>(got));
@@ -135,20 +118,27 @@ bool ScriptedServer::ReadRequest(int client, std::string& request)
     return false;
 }
 
-void ScriptedServer::WaitForClientToLeave(int client)
+void ScriptedServer::WaitForClientToLeave(loopback::Socket client)
 {
     char buffer[4096];
     while (!m_stop)
     {
-        pollfd ready{client, POLLIN, 0};
-        if (::poll(&ready, 1, SliceMs) <= 0)
+        if (loopback::Wait(client, false, SliceMs) <= 0)
             continue;
-        if (::recv(client, buffer, sizeof buffer, 0) <= 0)
+        if (loopback::Receive(client, buffer, sizeof buffer) <= 0)
             return;
     }
 }
 
-void ScriptedServer::Serve(int client)
+long ScriptedServer::SendSome(loopback::Socket client, const char* bytes, size_t size)
+{
+    const int ready = loopback::Wait(client, true, SliceMs);
+    if (ready <= 0)
+        return ready == 0 ? -2 : -1;
+    return loopback::Send(client, bytes, std::min(size, SendChunk), true);
+}
+
+void ScriptedServer::Serve(loopback::Socket client)
 {
     std::string request;
     const bool complete = ReadRequest(client, request);
@@ -182,12 +172,8 @@ void ScriptedServer::Serve(int client)
                 size_t sent = 0;
                 while (open && !m_stop && sent < action.bytes.size())
                 {
-                    pollfd ready{client, POLLOUT, 0};
-                    if (::poll(&ready, 1, SliceMs) <= 0)
-                        continue;
-                    const ssize_t n = ::send(client, action.bytes.data() + sent,
-                                             action.bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-                    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                    const long n = SendSome(client, action.bytes.data() + sent, action.bytes.size() - sent);
+                    if (n == -2)
                         continue;
                     if (n <= 0)
                         open = false;
@@ -204,23 +190,16 @@ void ScriptedServer::Serve(int client)
                 open = false;
                 break;
             case Action::Reset:
-            {
-                linger abort{1, 0};
-                ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                loopback::AbortOnClose(client);
                 open = false;
                 break;
-            }
             case Action::EndlessLines:
             {
                 size_t total = 0;
                 while (!m_stop && total < EndlessCap)
                 {
-                    pollfd ready{client, POLLOUT, 0};
-                    if (::poll(&ready, 1, SliceMs) <= 0)
-                        continue;
-                    const ssize_t n = ::send(client, action.bytes.data(), action.bytes.size(),
-                                             MSG_NOSIGNAL | MSG_DONTWAIT);
-                    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                    const long n = SendSome(client, action.bytes.data(), action.bytes.size());
+                    if (n == -2)
                         continue;
                     if (n <= 0)
                         break;
@@ -235,5 +214,5 @@ void ScriptedServer::Serve(int client)
             }
         }
     }
-    ::close(client);
+    loopback::Close(client);
 }

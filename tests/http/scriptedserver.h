@@ -3,6 +3,8 @@
 #ifndef PONTIRO_TESTS_HTTP_SCRIPTEDSERVER_H
 #define PONTIRO_TESTS_HTTP_SCRIPTEDSERVER_H
 
+#include "loopback/loopbacksocket.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -56,11 +58,13 @@ public:
 
 private:
     void Run();
-    void Serve(int client);
-    bool ReadRequest(int client, std::string& request);
-    void WaitForClientToLeave(int client);
+    void Serve(loopback::Socket client);
+    bool ReadRequest(loopback::Socket client, std::string& request);
+    void WaitForClientToLeave(loopback::Socket client);
+    // Writes bytes once the client can take some; -2 when it cannot yet.
+    long SendSome(loopback::Socket client, const char* bytes, size_t size);
 
-    int m_listener = -1;
+    loopback::Socket m_listener = loopback::kNoSocket;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;

@@ -74,6 +74,7 @@ TinyproxyProcess::TinyproxyProcess(const std::string& user, const std::string& p
         return;
     }
     m_dir = pattern;
+    m_logFile = m_dir + "/tinyproxy.log";
     // The port may be taken between our probe and tinyproxy's bind.
     for (int attempt = 0; attempt < 3 && !IsRunning(); ++attempt)
         Start(user, password);
@@ -85,14 +86,14 @@ TinyproxyProcess::~TinyproxyProcess()
     if (!m_dir.empty())
     {
         std::remove((m_dir + "/tinyproxy.conf").c_str());
-        std::remove((m_dir + "/tinyproxy.log").c_str());
+        std::remove(m_logFile.c_str());
         ::rmdir(m_dir.c_str());
     }
 }
 
 std::string TinyproxyProcess::Log() const
 {
-    std::ifstream in(m_dir + "/tinyproxy.log");
+    std::ifstream in(m_logFile);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -117,8 +118,7 @@ bool TinyproxyProcess::Start(const std::string& user, const std::string& passwor
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    const std::string log = m_dir + "/tinyproxy.log";
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, m_logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<std::string> args = {"tinyproxy", "-d", "-c", conf};
     std::vector<char*> argv;
@@ -146,6 +146,7 @@ bool TinyproxyProcess::Start(const std::string& user, const std::string& passwor
         if (Accepts(m_port))
         {
             m_pid = pid;
+            m_running = true;
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -167,4 +168,5 @@ void TinyproxyProcess::Stop()
         WaitForExit(m_pid, std::chrono::seconds(2));
     }
     m_pid = -1;
+    m_running = false;
 }
