@@ -41,4 +41,12 @@ DEVSIM_API void DevSimGetCounters(DEVSIM_COUNTERS* counters);
 // cut to size; returns the log's whole length.
 DEVSIM_API std::size_t DevSimGetLog(char* buffer, std::size_t size);
 
+#ifdef _WIN32
+// Replies are released with kernel32's LocalFree there, which the provider
+// never sees: a test that watches the program's LocalFree calls reports
+// each one here (freed: LocalFree succeeded), so that replyFrees and
+// replyBadFrees count the same as elsewhere.
+DEVSIM_API void DevSimReplyReleased(void* block, int freed);
+#endif
+
 #endif

@@ -176,6 +176,7 @@ public:
             return nullptr;
         if (!bytes.empty())
             std::memcpy(reply, bytes.data(), bytes.size());
+        m_replies.insert(reply);
         ++m_replyCount;
         return reply;
 #else
@@ -204,6 +205,24 @@ public:
         ++m_replyFrees;
         return nullptr;
     }
+
+#ifdef _WIN32
+    // What a test that watches the desktop's LocalFree calls saw: a reply
+    // released, or any release that failed (a reply freed twice, say).
+    void ReplyReleased(void* block, bool freed)
+    {
+        const bool reply = m_replies.erase(block) != 0;
+        if (!freed)
+        {
+            ++m_replyBadFrees;
+            Log("LocalFree failed");
+        }
+        else if (reply)
+        {
+            ++m_replyFrees;
+        }
+    }
+#endif
 
     void Reset()
     {
@@ -673,7 +692,14 @@ PROVIDER_API BOOL RAPI_CALL CeRemoveDirectory(LPCWSTR path)
 }
 #endif
 
-#ifndef _WIN32
+#ifdef _WIN32
+DEVSIM_API void DevSimReplyReleased(void* block, int freed)
+{
+    Provider& provider = Provider::Instance();
+    std::lock_guard<std::mutex> lock(provider.Lock());
+    provider.ReplyReleased(block, freed != 0);
+}
+#else
 // Replies of CeRapiInvoke are released with this, as with LocalFree on
 // Windows (where kernel32's own is used).
 PROVIDER_API void* RAPI_CALL LocalFree(void* reply)

@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+// LoadLibrary through the simulator's helpers: <windows.h> and the device's
+// own type names do not mix.
+#include "devicesim/wincompat.h"
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstring>
 #include <string>
@@ -20,30 +26,48 @@ devsim::DeviceCore& Core()
     return devsim::DeviceCore::Instance();
 }
 
-// The library, loaded once for all tests as the device would load it.
+// The library, loaded once for all tests as the device would load it: by
+// its path, as the DLL it is on Windows.
 class Library
 {
 public:
     Library()
     {
+#ifdef _WIN32
+        m_handle = devsim::win::LoadLibraryFile(PONTIRO_TEST_DEVICE_LIBRARY);
+#else
         m_handle = ::dlopen(PONTIRO_TEST_DEVICE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+#endif
         if (!m_handle)
             return;
-        auto attach = reinterpret_cast<VDXRAPI_ATTACH>(::dlsym(m_handle, "CeAttachCoreLibrary"));
+        auto attach = reinterpret_cast<VDXRAPI_ATTACH>(Symbol("CeAttachCoreLibrary"));
         m_attached = attach && attach(Core().Table());
     }
     ~Library()
     {
+#ifdef _WIN32
+        devsim::win::FreeLibraryFile(m_handle);
+#else
         if (m_handle)
             ::dlclose(m_handle);
+#endif
     }
     bool Ready() const { return m_handle && m_attached; }
     VDXRAPI_FUNCTION Export(const char* name) const
     {
-        return reinterpret_cast<VDXRAPI_FUNCTION>(::dlsym(m_handle, name));
+        return reinterpret_cast<VDXRAPI_FUNCTION>(Symbol(name));
     }
 
 private:
+    void* Symbol(const char* name) const
+    {
+#ifdef _WIN32
+        return devsim::win::LibrarySymbol(m_handle, name);
+#else
+        return ::dlsym(m_handle, name);
+#endif
+    }
+
     void* m_handle = nullptr;
     bool m_attached = false;
 };

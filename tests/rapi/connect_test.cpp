@@ -4,10 +4,11 @@
 #include "device/rapibinding.h"
 #include "device/vdxrdevrapi.h"
 
+#include <wx/utils.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 
 TEST(RapiConnect, ConnectsAndDisconnects)
@@ -28,17 +29,17 @@ TEST(RapiConnect, MissingProviderIsReportedByNameAndTriedAgain)
 {
     SimDevice sim;
     const std::string missing = sim.Root() + "/no-such-provider.so";
-    ::setenv("PONTIRO_RAPI_LIBRARY", missing.c_str(), 1);
+    SimDevice::UseProvider(missing);
     VDXRDEVRAPI device;
     for (int attempt = 0; attempt < 2; ++attempt)
     {
         EXPECT_FALSE(device.Connect());
         EXPECT_EQ(DEVICE_ERR_NO_RAPI, device.GetErrorCode());
-        EXPECT_EQ(wxString::FromUTF8(missing), device.GetErrorText());
+        EXPECT_EQ(SimDevice::ProviderName(missing), device.GetErrorText());
         EXPECT_EQ(0, device.GetSystemError());
     }
     // Installed later: the next attempt loads it.
-    ::setenv("PONTIRO_RAPI_LIBRARY", SIM_PROVIDER, 1);
+    SimDevice::UseProvider(SIM_PROVIDER);
     EXPECT_TRUE(device.Connect());
     EXPECT_EQ(0, device.GetErrorCode());
 }
@@ -46,25 +47,33 @@ TEST(RapiConnect, MissingProviderIsReportedByNameAndTriedAgain)
 TEST(RapiConnect, WithoutTheVariableTheUsualLibraryNameIsTried)
 {
     SimDevice sim;
-    ::unsetenv("PONTIRO_RAPI_LIBRARY");
-    EXPECT_EQ(wxS("librapi.so"), RapiLibraryName());
-    ::setenv("PONTIRO_RAPI_LIBRARY", "", 1);
-    EXPECT_EQ(wxS("librapi.so"), RapiLibraryName());
-    ::setenv("PONTIRO_RAPI_LIBRARY", "/opt/x/librapi-other.so", 1);
-    EXPECT_EQ(wxS("/opt/x/librapi-other.so"), RapiLibraryName());
+#ifdef _WIN32
+    // There it is always rapi.dll by name; the variable has no say.
+    const wxString usual = wxS("rapi.dll");
+    const wxString named = usual;
+#else
+    const wxString usual = wxS("librapi.so");
+    const wxString named = wxS("/opt/x/librapi-other.so");
+#endif
+    wxUnsetEnv(wxS("PONTIRO_RAPI_LIBRARY"));
+    EXPECT_EQ(usual, RapiLibraryName());
+    wxSetEnv(wxS("PONTIRO_RAPI_LIBRARY"), wxString());
+    EXPECT_EQ(usual, RapiLibraryName());
+    wxSetEnv(wxS("PONTIRO_RAPI_LIBRARY"), wxS("/opt/x/librapi-other.so"));
+    EXPECT_EQ(named, RapiLibraryName());
 }
 
 TEST(RapiConnect, ProviderLackingOneEntryPointIsRefusedAndUnloaded)
 {
     SimDevice sim;
-    ::setenv("PONTIRO_RAPI_LIBRARY", SIM_PARTIAL_PROVIDER, 1);
+    SimDevice::UseProvider(SIM_PARTIAL_PROVIDER);
     VDXRDEVRAPI device;
     EXPECT_FALSE(device.Connect());
     EXPECT_EQ(DEVICE_ERR_RAPI_ENTRY, device.GetErrorCode());
     EXPECT_TRUE(device.GetErrorText().empty());
     EXPECT_EQ(0u, SimDevice::Counters().inits);
     // Unloaded: the next attempt loads whatever is named now.
-    ::setenv("PONTIRO_RAPI_LIBRARY", SIM_PROVIDER, 1);
+    SimDevice::UseProvider(SIM_PROVIDER);
     EXPECT_TRUE(device.Connect());
 }
 

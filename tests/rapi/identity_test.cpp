@@ -21,7 +21,8 @@ protected:
         ASSERT_TRUE(device.Connect());
     }
 
-    // Every reply went back to the provider and nothing leaked on the device.
+    // Every reply was released (with LocalFree: on Windows the system's,
+    // watched in this program's imports) and nothing leaked on the device.
     void ExpectBalanced()
     {
         const DEVSIM_COUNTERS c = SimDevice::Counters();
@@ -50,6 +51,7 @@ TEST_F(RapiIdentity, MapExtraComesFromTheDeployedLibrary)
     ASSERT_EQ(g_deviceLibraryImageSize, deployed.size());
     EXPECT_TRUE(std::equal(deployed.begin(), deployed.end(), g_deviceLibraryImage));
     EXPECT_EQ(2u, SimDevice::Counters().exportCalls);
+    EXPECT_EQ(2u, SimDevice::Counters().replyFrees);
     ExpectBalanced();
 }
 

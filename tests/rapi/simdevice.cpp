@@ -2,67 +2,126 @@
 
 #include "device/vdxrdev.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <wx/filefn.h>
+#include <wx/filename.h>
+#include <wx/utils.h>
 
-#include <cstdlib>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include "localfreewatch.h"
+
+#include <windows.h>
+#endif
 
 const char* const SIM_PROVIDER = PONTIRO_TEST_SIM_PROVIDER;
 const char* const SIM_PARTIAL_PROVIDER = PONTIRO_TEST_SIM_PARTIAL_PROVIDER;
 
 namespace
 {
-void RemoveTree(const std::string& path)
+#ifdef _WIN32
+// The provider this test program holds loaded, as the program finds it: the
+// test's own handle keeps the same module the program gets from
+// LoadLibrary("rapi.dll"), so the counters read here are the program's.
+struct ProviderModule
 {
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0)
-        return;
-    if (S_ISDIR(info.st_mode))
-    {
-        if (DIR* dir = ::opendir(path.c_str()))
-        {
-            std::vector<std::string> names;
-            while (const dirent* entry = ::readdir(dir))
-            {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    names.push_back(name);
-            }
-            ::closedir(dir);
-            for (const std::string& name : names)
-                RemoveTree(path + "/" + name);
-        }
-        ::rmdir(path.c_str());
-    }
-    else
-    {
-        ::unlink(path.c_str());
-    }
+    HMODULE module = nullptr;
+    std::string folder;
+    void (*reset)() = nullptr;
+    void (*counters)(DEVSIM_COUNTERS*) = nullptr;
+    std::size_t (*log)(char*, std::size_t) = nullptr;
+};
+
+ProviderModule g_provider;
+
+template <typename Function>
+void Bind(HMODULE module, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
+
+std::string FolderOf(const std::string& file)
+{
+    char full[MAX_PATH];
+    char* name = nullptr;
+    const DWORD length = ::GetFullPathNameA(file.c_str(), sizeof full, full, &name);
+    if (length == 0 || length >= sizeof full || !name)
+        throw std::runtime_error("cannot resolve " + file);
+    return std::string(full, name);
+}
+#endif
 }
 
 SimDevice::SimDevice()
 {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/pontiro-sim-XXXXXX";
-    if (!::mkdtemp(&pattern[0]))
+    static std::atomic<unsigned> s_counter{0};
+    const wxString base = wxFileName::GetTempDir() + wxFILE_SEP_PATH
+                          + wxString::Format(wxS("pontiro-sim-%lu-"), wxGetProcessId());
+    for (int attempt = 0; attempt < 1000 && m_root.empty(); ++attempt)
+    {
+        const wxString name = base + wxString::Format(wxS("%u"), s_counter++);
+        // wxMkdir fails for a folder that is there already.
+        if (!wxDirExists(name) && wxMkdir(name))
+            m_root = name.utf8_string();
+    }
+    if (m_root.empty())
         throw std::runtime_error("cannot make a device folder");
-    m_root = pattern;
     MakeFolder("/windows");
-    ::setenv("PONTIRO_DEVICE_ROOT", m_root.c_str(), 1);
-    ::setenv("PONTIRO_RAPI_LIBRARY", SIM_PROVIDER, 1);
-    DevSimReset();
+    wxSetEnv(wxS("PONTIRO_DEVICE_ROOT"), wxString::FromUTF8(m_root));
+    UseProvider(SIM_PROVIDER);
+    Reset();
 }
 
 SimDevice::~SimDevice()
 {
-    DevSimReset();
-    RemoveTree(m_root);
+    Reset();
+    wxFileName::Rmdir(wxString::FromUTF8(m_root), wxPATH_RMDIR_RECURSIVE);
+}
+
+void SimDevice::UseProvider(const std::string& provider)
+{
+#ifdef _WIN32
+    // The program's own folder comes first in the search and a loaded
+    // rapi.dll is reused by name, so each provider sits in a folder of its
+    // own (none beside the program) that becomes the search path's.
+    const std::string folder = FolderOf(provider);
+    if (g_provider.module && g_provider.folder == folder)
+        return;
+    WatchLocalFree(nullptr);
+    if (g_provider.module)
+        ::FreeLibrary(g_provider.module);
+    g_provider = ProviderModule();
+    if (!::SetDllDirectoryA(folder.c_str()))
+        throw std::runtime_error("cannot search " + folder);
+    g_provider.folder = folder;
+    g_provider.module = ::LoadLibraryA("rapi.dll");
+    if (!g_provider.module)
+        return;
+    Bind(g_provider.module, "DevSimReset", g_provider.reset);
+    Bind(g_provider.module, "DevSimGetCounters", g_provider.counters);
+    Bind(g_provider.module, "DevSimGetLog", g_provider.log);
+    void (*released)(void*, int) = nullptr;
+    Bind(g_provider.module, "DevSimReplyReleased", released);
+    if (!g_provider.reset || !g_provider.counters || !g_provider.log || !released
+        || !WatchLocalFree(released))
+        throw std::runtime_error("not the simulated provider: " + folder + "rapi.dll");
+#else
+    wxSetEnv(wxS("PONTIRO_RAPI_LIBRARY"), wxString::FromUTF8(provider));
+#endif
+}
+
+wxString SimDevice::ProviderName(const std::string& provider)
+{
+#ifdef _WIN32
+    (void)provider;
+    return wxS("rapi.dll");
+#else
+    return wxString::FromUTF8(provider);
+#endif
 }
 
 std::string SimDevice::Host(const std::string& devicePath) const
@@ -77,7 +136,7 @@ void SimDevice::SetProfile(const std::string& text) const
 
 void SimDevice::MakeFolder(const std::string& devicePath) const
 {
-    ::mkdir(Host(devicePath).c_str(), 0777);
+    wxMkdir(wxString::FromUTF8(Host(devicePath)));
 }
 
 void SimDevice::PutFile(const std::string& devicePath, const Bytes& bytes) const
@@ -94,21 +153,43 @@ Bytes SimDevice::GetFile(const std::string& devicePath) const
 
 bool SimDevice::Has(const std::string& devicePath) const
 {
-    struct stat info;
-    return ::stat(Host(devicePath).c_str(), &info) == 0;
+    const wxString path = wxString::FromUTF8(Host(devicePath));
+    return wxFileExists(path) || wxDirExists(path);
+}
+
+void SimDevice::Reset()
+{
+#ifdef _WIN32
+    if (g_provider.reset)
+        g_provider.reset();
+#else
+    DevSimReset();
+#endif
 }
 
 DEVSIM_COUNTERS SimDevice::Counters()
 {
     DEVSIM_COUNTERS counters = {};
+#ifdef _WIN32
+    if (g_provider.counters)
+        g_provider.counters(&counters);
+#else
     DevSimGetCounters(&counters);
+#endif
     return counters;
 }
 
 std::vector<std::string> SimDevice::Calls(const std::string& prefix)
 {
-    std::string log(DevSimGetLog(nullptr, 0) + 1, '\0');
-    DevSimGetLog(&log[0], log.size());
+#ifdef _WIN32
+    std::size_t (*getLog)(char*, std::size_t) = g_provider.log;
+    if (!getLog)
+        return std::vector<std::string>();
+#else
+    std::size_t (*getLog)(char*, std::size_t) = DevSimGetLog;
+#endif
+    std::string log(getLog(nullptr, 0) + 1, '\0');
+    getLog(&log[0], log.size());
     std::vector<std::string> lines;
     std::istringstream stream(log.c_str());
     std::string line;

@@ -6,6 +6,7 @@
 #include "devicesim/devicesim.h"
 
 #include <wx/event.h>
+#include <wx/string.h>
 
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ class SimDevice
 {
 public:
     // A fresh device with a "windows" folder, an empty profile and the
-    // simulated provider named in PONTIRO_RAPI_LIBRARY.
+    // simulated provider in use (see UseProvider).
     SimDevice();
     ~SimDevice();
 
@@ -35,6 +36,16 @@ public:
     Bytes GetFile(const std::string& devicePath) const;
     bool Has(const std::string& devicePath) const;
 
+    // Makes provider (SIM_PROVIDER, SIM_PARTIAL_PROVIDER or a file that is
+    // not there) the one the program finds: named by PONTIRO_RAPI_LIBRARY,
+    // or on Windows, where the program asks for "rapi.dll" by name, the
+    // rapi.dll that the DLL search path reaches (provider's folder).
+    static void UseProvider(const std::string& provider);
+    // The name the program tries for provider, as its error text gives it.
+    static wxString ProviderName(const std::string& provider);
+
+    // The provider's DevSimReset (no-op when none is loaded).
+    static void Reset();
     static DEVSIM_COUNTERS Counters();
     // The provider's call log lines that start with prefix.
     static std::vector<std::string> Calls(const std::string& prefix);
@@ -42,8 +53,6 @@ public:
 private:
     std::string m_root;
 };
-
-// Pseudo-random bytes, the same for the same seed.
 
 // Records device notifications: "started", the progress percentage,
 // "finished", "failed".
@@ -54,7 +63,8 @@ public:
     std::vector<std::string> events;
 };
 
-// The simulated provider's file, and one that lacks CeRemoveDirectory.
+// The simulated provider's file, and one that lacks CeRemoveDirectory
+// (on Windows each is a rapi.dll in a folder of its own).
 extern const char* const SIM_PROVIDER;
 extern const char* const SIM_PARTIAL_PROVIDER;
 
