@@ -1,5 +1,6 @@
 // The three worker threads against the stand-in web service and a card
-// folder, with an event sink in place of the window.
+// folder, with an event sink in place of the window; and a download through
+// the proxy the system setting names.
 #include "sync/connectingthread.h"
 #include "sync/downloadingthread.h"
 #include "sync/navfolder.h"
@@ -10,26 +11,25 @@
 #include "app/events.h"
 #include "device/vdxrdevcard.h"
 #include "http/httpbuilder.h"
+#include "loopback/loopbacksocket.h"
+#include "tests/support/scratchfolder.h"
 #include "webservice/standinservice.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/dir.h>
 #include <wx/init.h>
 #include <wx/socket.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <wx/utils.h>
+#ifdef __WINDOWS__
+#include <wx/msw/registry.h>
+#endif
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -89,35 +89,52 @@ private:
     std::string m_log;
 };
 
-class TempDir
+#ifdef __WINDOWS__
+// The file the test's wrapper (wine-card.sh) puts on the card drive: only a
+// drive that holds it is emptied for a test.
+const char kCardMarker[] = "pontiro-scratch-card";
+
+wxString CardDrive()
+{
+    wxString letter;
+    if (!wxGetEnv(wxS("PONTIRO_CARD_DRIVE"), &letter) || letter.length() != 1)
+        return wxString();
+    const wxString drive = letter + wxS(":");
+    return wxFileExists(drive + wxS("/") + kCardMarker) ? drive : wxString();
+}
+#endif
+
+// The memory card of the upload and connection tests, empty at the start.
+// A scratch folder on POSIX; on Windows a drive, as in the program: the one
+// PONTIRO_CARD_DRIVE names, which the wrapper maps onto a fresh folder.
+class Card : public ScratchFolder
 {
 public:
-    TempDir()
+#ifdef __WINDOWS__
+    Card() : ScratchFolder(CardDrive())
     {
-        char pattern[] = "/tmp/pontiro-sync-XXXXXX";
-        m_path = ::mkdtemp(pattern);
+        wxArrayString names;
+        wxDir dir;
+        wxString name;
+        if (!Path().empty() && dir.Open(Path() + wxS("/")))
+            for (bool more = dir.GetFirst(&name, wxEmptyString, wxDIR_FILES | wxDIR_DIRS | wxDIR_HIDDEN); more;
+                 more = dir.GetNext(&name))
+                names.push_back(name);
+        for (const wxString& entry : names)
+        {
+            const wxString full = Path() + wxS("/") + entry;
+            if (entry == kCardMarker)
+                continue;
+            if (wxDirExists(full))
+                wxFileName::Rmdir(full, wxPATH_RMDIR_RECURSIVE);
+            else
+                wxRemoveFile(full);
+        }
     }
-    ~TempDir() { std::system(("rm -rf '" + m_path + "'").c_str()); }
-    const std::string& Path() const { return m_path; }
-    void Write(const std::string& name, const std::string& data) const
-    {
-        const std::string full = m_path + "/" + name;
-        std::system(("mkdir -p \"$(dirname '" + full + "')\"").c_str());
-        std::ofstream(full, std::ios::binary) << data;
-    }
-    std::string Read(const std::string& name) const
-    {
-        std::ifstream in(m_path + "/" + name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    bool Exists(const std::string& name) const
-    {
-        struct stat info;
-        return ::stat((m_path + "/" + name).c_str(), &info) == 0;
-    }
-
-private:
-    std::string m_path;
+    wxChar DeviceRoot() const { return Path().empty() ? wxChar('?') : static_cast<wxChar>(Path()[0]); }
+#else
+    wxString DeviceRoot() const { return Path(); }
+#endif
 };
 
 std::string Text(const std::vector<unsigned char>& bytes)
@@ -141,7 +158,7 @@ protected:
         m_content.Write("radars", std::string(25000, 'r'));
         m_content.Write("radarsv2", std::string(10240, '2'));
         m_content.Write("radarsv3", "v3");
-        m_options.contentDir = m_content.Path();
+        m_options.contentDir = m_content.Utf8Path();
         m_options.email = "demo@example.com";
         m_options.password = "secret";
     }
@@ -165,7 +182,7 @@ protected:
         return m_sink.Log();
     }
 
-    TempDir m_content;
+    ScratchFolder m_content;
     StandInService::Options m_options;
     std::unique_ptr<StandInService> m_service;
     wxHTTPBuilder m_builder;
@@ -265,17 +282,13 @@ TEST_F(DownloadTest, ServerMisbehaviourByErrorCode)
 TEST_F(DownloadTest, NoServerIsNoResponse)
 {
     // A port nothing listens on: bind one, then close it.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
+    int port = 0;
+    const loopback::Socket listener = loopback::Listen(port);
+    ASSERT_NE(listener, loopback::kNoSocket);
+    loopback::Close(listener);
     DOWNLOADINGTHREAD thread(&m_builder);
-    thread.SetJob2(ComposeRequestUrl(wxString::Format(wxT("127.0.0.1:%u"), ntohs(address.sin_port)),
-                                     wxT("/x"), SpeedCamPath(DEVICE_KIND_OSELAN)),
+    thread.SetJob2(ComposeRequestUrl(wxString::Format(wxT("127.0.0.1:%d"), port), wxT("/x"),
+                                     SpeedCamPath(DEVICE_KIND_OSELAN)),
                    &m_buffers[1]);
     EXPECT_EQ(Run(thread), "b3 e6");
     EXPECT_EQ(thread.GetError(), DOWNLOAD_ERR_NO_RESPONSE);
@@ -336,16 +349,136 @@ TEST_F(DownloadTest, StopAfterTheLastEventLeavesTheBuilderAlone)
     thread.Wait();
 }
 
+// --- the system's proxy -------------------------------------------------------
+
+// Sets the system's proxy setting for one test and puts the old one back
+// after it: the current user's Internet Settings on Windows, where the
+// environment's http_proxy names a dead proxy to show that it is not read;
+// http_proxy elsewhere, whatever the host's environment held.
+class SystemProxy
+{
+public:
+    SystemProxy()
+    {
+        for (const wxChar* name : kVariables)
+            m_oldVariables.push_back(Variable{name, wxGetEnv(name, nullptr), wxString()});
+        for (Variable& variable : m_oldVariables)
+            if (variable.set)
+                wxGetEnv(variable.name, &variable.value);
+#ifdef __WINDOWS__
+        m_key.Create();
+        m_hadEnable = m_key.HasValue(wxS("ProxyEnable")) && m_key.QueryValue(wxS("ProxyEnable"), &m_oldEnable);
+        m_hadServer = m_key.HasValue(wxS("ProxyServer")) && m_key.QueryValue(wxS("ProxyServer"), m_oldServer);
+        int dead = 0;
+        const loopback::Socket listener = loopback::Listen(dead);
+        loopback::Close(listener);
+        wxSetEnv(wxS("http_proxy"), wxString::Format(wxS("http://127.0.0.1:%d/"), dead));
+#endif
+    }
+    ~SystemProxy()
+    {
+        for (const Variable& variable : m_oldVariables)
+            if (variable.set)
+                wxSetEnv(variable.name, variable.value);
+            else
+                wxUnsetEnv(variable.name);
+#ifdef __WINDOWS__
+        if (m_hadEnable)
+            m_key.SetValue(wxS("ProxyEnable"), m_oldEnable);
+        else
+            m_key.DeleteValue(wxS("ProxyEnable"));
+        if (m_hadServer)
+            m_key.SetValue(wxS("ProxyServer"), m_oldServer);
+        else
+            m_key.DeleteValue(wxS("ProxyServer"));
+#endif
+    }
+    // The proxy "host:port", switched on or off.
+    bool Set(bool enabled, const wxString& server)
+    {
+#ifdef __WINDOWS__
+        return m_key.SetValue(wxS("ProxyEnable"), enabled ? 1L : 0L) && m_key.SetValue(wxS("ProxyServer"), server);
+#else
+        for (const wxChar* name : kVariables)
+            wxUnsetEnv(name);
+        return !enabled || wxSetEnv(wxS("http_proxy"), wxS("http://") + server + wxS("/"));
+#endif
+    }
+
+private:
+    struct Variable
+    {
+        const wxChar* name;
+        bool set;
+        wxString value;
+    };
+    static constexpr const wxChar* kVariables[] = {wxS("http_proxy"), wxS("HTTP_PROXY"), wxS("no_proxy"),
+                                                   wxS("NO_PROXY")};
+    std::vector<Variable> m_oldVariables;
+#ifdef __WINDOWS__
+    wxRegKey m_key{wxRegKey::HKCU, wxS("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings")};
+    bool m_hadEnable = false;
+    bool m_hadServer = false;
+    long m_oldEnable = 0;
+    wxString m_oldServer;
+#endif
+};
+
+// The request goes through the proxy the system names, or straight to the
+// server when the setting is off. The stand-in service plays both parts.
+TEST_F(DownloadTest, ThroughTheSystemProxyOrDirect)
+{
+    ASSERT_TRUE(StartService());
+    const wxString service = wxString::Format(wxT("127.0.0.1:%u"), m_service->Port());
+    struct Case
+    {
+        bool proxyOn;
+        wxString host;
+        const char* targetStart; // of the request line the service received
+    };
+    // Through the proxy the URL's host is never looked up: a name that
+    // cannot be resolved shows it.
+    const Case cases[] = {
+        {true, wxT("kelvonet.invalid"), "http://kelvonet.invalid/pnd/request?user=PND;uri="},
+        {false, service, "/pnd/request?user=PND;uri="},
+    };
+    SystemProxy proxy;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.proxyOn ? "proxy" : "direct");
+        ASSERT_TRUE(proxy.Set(c.proxyOn, service));
+        const ProxySetting setting = DiscoverProxy();
+        EXPECT_EQ(setting.enabled, c.proxyOn);
+        wxHTTPBuilder builder;
+        ApplyProxy(builder, setting);
+        EventSink sink;
+        std::vector<unsigned char> buffer;
+        DOWNLOADINGTHREAD thread(&builder);
+        thread.SetJob2(ComposeRequestUrl(c.host, wxT("/pnd/request"), SpeedCamPath(DEVICE_KIND_OSELAN)), &buffer);
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        EXPECT_EQ(sink.Log(), "b3 e3 e5");
+        EXPECT_EQ(buffer.size(), 25000u);
+        const auto requests = m_service->Requests();
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ(requests.back().target.rfind(c.targetStart, 0), 0u) << requests.back().target;
+        EXPECT_EQ(requests.back().uri, "/BtoB/PND/radars");
+    }
+}
+
 // --- upload -------------------------------------------------------------------
 
 class UploadTest : public ::testing::Test
 {
 protected:
-    UploadTest() : m_device(wxString::FromUTF8(m_card.Path().c_str()))
+    UploadTest() : m_device(m_card.DeviceRoot()) {}
+    void SetUp() override
     {
+        ASSERT_FALSE(m_card.Path().empty()) << "no card (on Windows: run through wine-card.sh)";
         m_card.Write("Kelvo/license.db", "x");
         g_navFolder = wxT("/Kelvo/");
-        EXPECT_TRUE(m_device.Connect());
+        ASSERT_TRUE(m_device.Connect());
     }
     std::string Run(UPLOADINGTHREAD& thread)
     {
@@ -355,7 +488,7 @@ protected:
         return m_sink.Log();
     }
 
-    TempDir m_card;
+    Card m_card;
     VDXRDEVCARD m_device;
     EventSink m_sink;
 };
@@ -462,8 +595,9 @@ Connection Connect(VDXRDEV& device)
 TEST(ConnectingThread, RecognisesAndFindsTheFolder)
 {
     wxInitializer wx;
-    TempDir card;
-    VDXRDEVCARD device(wxString::FromUTF8(card.Path().c_str()));
+    Card card;
+    ASSERT_FALSE(card.Path().empty());
+    VDXRDEVCARD device(card.DeviceRoot());
 
     card.Write("Kelvo/license.db", Utf16("xxKELVO map") + std::string(2, '\0'));
     g_navFolder = wxT("/Kelvo/");
@@ -498,8 +632,8 @@ TEST(ConnectingThread, RecognisesAndFindsTheFolder)
 TEST(ConnectingThread, CancelEndsTheAttemptsWithoutAnEvent)
 {
     wxInitializer wx;
-    TempDir card;
-    NeverLinkedDevice device(wxString::FromUTF8(card.Path().c_str()));
+    Card card;
+    NeverLinkedDevice device(card.DeviceRoot());
     EventSink sink;
     CONNECTINGTHREAD thread(&device);
     thread.SetFrame(&sink);
