@@ -171,7 +171,11 @@ void StandInService::AcceptLoop()
             continue;
         const Socket socket = loopback::Accept(m_listener);
         if (socket == loopback::kNoSocket)
+        {
+            // Out of descriptors, say: try again later rather than spin.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
             continue;
+        }
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_stopping)
         {

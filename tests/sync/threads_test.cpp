@@ -554,6 +554,33 @@ TEST_F(UploadTest, FailuresStopTheUpload)
     }
 }
 
+// Asks the upload thread to stop while it writes a file.
+class StopDuringWrite : public VDXRDEVCARD
+{
+public:
+    using VDXRDEVCARD::VDXRDEVCARD;
+    bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path) override
+    {
+        if (m_thread)
+            m_thread->RequestStop();
+        return VDXRDEVCARD::WriteFromMemory(bytes, path);
+    }
+    UPLOADINGTHREAD* m_thread = nullptr;
+};
+
+TEST_F(UploadTest, StopMidUploadFinishesTheFileInHandOnly)
+{
+    StopDuringWrite device(m_card.DeviceRoot());
+    ASSERT_TRUE(device.Connect());
+    UPLOADINGTHREAD thread(&device);
+    device.m_thread = &thread;
+    thread.SetJob1(wxT("addressbook"), wxT("book.vcf"), Bytes("BOOK"));
+    thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), Bytes("R1"));
+    EXPECT_EQ(Run(thread), "b2"); // nothing after the stop
+    EXPECT_EQ(m_card.Read("Kelvo/addressbook/book.vcf"), "BOOK");
+    EXPECT_FALSE(m_card.Exists("Kelvo/speedcam"));
+}
+
 // --- connection ---------------------------------------------------------------
 
 std::string Utf16(const std::string& ascii)
