@@ -56,7 +56,8 @@ start_proxy() {
             echo "DisableViaHeader Yes"
             [ -z "$auth" ] || echo "BasicAuth $auth"
         } > "$conf"
-        tinyproxy -d -c "$conf" >> "$log" 2>&1 < /dev/null &
+        # Bounded, should this script itself be killed before its clean-up.
+        timeout 600 tinyproxy -d -c "$conf" >> "$log" 2>&1 < /dev/null &
         pid=$!
         for _ in $(seq 250); do
             kill -0 "$pid" 2>/dev/null || break
