@@ -27,12 +27,17 @@ wxIcon LoadProgramIcon()
     return icon;
 }
 
-bool MyApp::OnInit()
+wxPontiroFrame* CreateProgramWindow()
 {
     auto* frame = new wxPontiroFrame(nullptr, "Pontiro 2.5");
     const wxIcon icon = LoadProgramIcon();
     if (icon.IsOk())
         frame->SetIcon(icon);
-    frame->Show(true);
+    return frame;
+}
+
+bool MyApp::OnInit()
+{
+    CreateProgramWindow()->Show(true);
     return true;
 }

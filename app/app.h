@@ -5,6 +5,7 @@
 #include <wx/app.h>
 
 class wxIcon;
+class wxPontiroFrame;
 
 class MyApp : public wxApp
 {
@@ -17,5 +18,8 @@ wxDECLARE_APP(MyApp);
 
 // The window icon, decoded from the program's data (invalid if it cannot be).
 wxIcon LoadProgramIcon();
+
+// The program's wizard window with its icon, not yet shown.
+wxPontiroFrame* CreateProgramWindow();
 
 #endif

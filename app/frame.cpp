@@ -229,5 +229,8 @@ void wxPontiroFrame::SetTitleText(const wxString& title)
 {
     m_titleText->SetLabel(title);
     m_titleText->Wrap(kTitleWrap);
-    m_titleSizer->Layout();
+    // The whole window, not the title row alone: the row is only as wide as
+    // the last full layout made it, and on Windows nothing else lays the
+    // window out again, so a longer title would stay cut off.
+    Layout();
 }

@@ -17,14 +17,13 @@
 #include <wx/utils.h>
 
 #include "app/pictures.h"
+#include "tests/app/native.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
-
-#include <dlfcn.h>
-#include <unistd.h>
 
 namespace
 {
@@ -46,13 +45,28 @@ void CopyCatalogs(const std::string& to)
                                folder + "/lang.mo"));
     }
 }
+
+// A new folder of this test's own in the system's temporary folder.
+std::string MakeTemporaryFolder()
+{
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int tries = 0; tries < 100; ++tries)
+    {
+        const wxString folder = wxString::Format("%s/pontiro-app-%08x",
+                                                 wxFileName::GetTempDir(), unsigned(random()));
+        // Mkdir fails on a folder that is there already: never share one.
+        if (!wxFileName::Exists(folder) && wxFileName::Mkdir(folder, 0700))
+            return folder.utf8_string();
+    }
+    return std::string();
+}
 }
 
 void WizardTest::SetUp()
 {
-    char pattern[] = "/tmp/pontiro-app-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_folder = pattern;
+    m_folder = MakeTemporaryFolder();
+    ASSERT_FALSE(m_folder.empty()) << "cannot make a temporary folder";
     m_previousFolder = wxGetCwd().ToStdString();
     ASSERT_TRUE(wxSetWorkingDirectory(m_folder));
     CopyCatalogs(m_folder);
@@ -177,50 +191,6 @@ std::vector<std::string> DescribePage(wxSizer* sizer)
 
 namespace
 {
-// GDK reads the X server's pixels; looked up at run time so the tests need
-// no GTK headers.
-template <typename F>
-F Gdk(const char* name)
-{
-    return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
-}
-}
-
-namespace
-{
-wxImage CaptureScreen(const wxPoint& origin, const wxSize& size)
-{
-    auto rootWindow = Gdk<void* (*)()>("gdk_get_default_root_window");
-    auto fromWindow = Gdk<void* (*)(void*, int, int, int, int)>("gdk_pixbuf_get_from_window");
-    auto pixels = Gdk<unsigned char* (*)(void*)>("gdk_pixbuf_get_pixels");
-    auto rowstride = Gdk<int (*)(void*)>("gdk_pixbuf_get_rowstride");
-    auto channels = Gdk<int (*)(void*)>("gdk_pixbuf_get_n_channels");
-    auto unref = Gdk<void (*)(void*)>("g_object_unref");
-    if (!rootWindow || !fromWindow || !pixels || !rowstride || !channels || !unref)
-    {
-        ADD_FAILURE() << "GDK is not loaded";
-        return wxImage();
-    }
-    void* pixbuf = fromWindow(rootWindow(), origin.x, origin.y, size.x, size.y);
-    if (!pixbuf)
-    {
-        ADD_FAILURE() << "cannot read the screen";
-        return wxImage();
-    }
-    wxImage image(size.x, size.y);
-    const unsigned char* data = pixels(pixbuf);
-    const int stride = rowstride(pixbuf);
-    const int n = channels(pixbuf);
-    for (int y = 0; y < size.y; ++y)
-        for (int x = 0; x < size.x; ++x)
-        {
-            const unsigned char* p = data + y * stride + x * n;
-            image.SetRGB(x, y, p[0], p[1], p[2]);
-        }
-    unref(pixbuf);
-    return image;
-}
-
 bool SamePixels(const wxImage& a, const wxImage& b)
 {
     return a.IsOk() && b.IsOk() && a.GetSize() == b.GetSize() &&
