@@ -8,6 +8,7 @@
 
 #include "crypt/seal.h"
 #include "http/httpbuilder.h"
+#include "tests/support/scratchfolder.h"
 
 #include <gtest/gtest.h>
 #include <wx/init.h>
@@ -16,9 +17,6 @@
 #include <wx/msw/registry.h>
 #endif
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 namespace
@@ -227,14 +225,11 @@ TEST(CardLocation, DeepestMountPointWins)
 
 TEST(CardLocation, MountTableEscapesAreUndone)
 {
-    char name[] = "/tmp/pontiro-mounts-XXXXXX";
-    const int fd = ::mkstemp(name);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    std::ofstream(name) << "sysfs /sys sysfs rw 0 0\n"
-                           "/dev/sdb1 /media/my\\040card vfat rw 0 0\n";
-    const wxArrayString points = ReadMountPoints(name);
-    std::remove(name);
+    wxInitializer wx;
+    ScratchFolder folder;
+    ASSERT_TRUE(folder.Write("mounts", "sysfs /sys sysfs rw 0 0\n"
+                                       "/dev/sdb1 /media/my\\040card vfat rw 0 0\n"));
+    const wxArrayString points = ReadMountPoints(folder.Full("mounts"));
     ASSERT_EQ(points.size(), 2u);
     EXPECT_EQ(points[1], wxT("/media/my card"));
 }
