@@ -229,8 +229,6 @@ void wxPontiroFrame::SetTitleText(const wxString& title)
 {
     m_titleText->SetLabel(title);
     m_titleText->Wrap(kTitleWrap);
-    // The whole window, not the title row alone: the row is only as wide as
-    // the last full layout made it, and on Windows nothing else lays the
-    // window out again, so a longer title would stay cut off.
-    Layout();
+    // The page that follows lays the whole window out (see LayoutPage).
+    m_titleSizer->Layout();
 }

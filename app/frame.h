@@ -176,6 +176,8 @@ protected:
     CTransparentStaticText* CreateText(const wxString& label);
     // The connecting and updating pages differ only in the gauge's style.
     void ShowProgressPage(long gaugeStyle);
+    // Lays the window out once a page's controls are in place.
+    void LayoutPage();
 
     int m_pageState = PAGE_WELCOME;
     wxBoxSizer* m_mainSizer = nullptr;

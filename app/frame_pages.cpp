@@ -17,6 +17,17 @@ namespace
 constexpr int kWelcomeWrap = 470;
 }
 
+void wxPontiroFrame::LayoutPage()
+{
+    // The whole window, not the page area alone: the title row is only as
+    // wide as the last full layout made it, and an empty page area counts
+    // as no row at all, which puts the buttons right below the title.
+    // Under GTK the toolkit lays the window out again on its own; on
+    // Windows nothing does, and a longer title stayed cut off or the
+    // buttons stayed in the middle.
+    Layout();
+}
+
 CTransparentStaticText* wxPontiroFrame::CreateText(const wxString& label)
 {
     auto* text = new CTransparentStaticText(this, wxID_ANY, label, wxDefaultPosition,
@@ -62,7 +73,7 @@ void wxPontiroFrame::AddMemoryCardOption()
     row->Add(m_memoryCardCheck, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, 5);
     row->Add(text, 0, wxALIGN_CENTER_HORIZONTAL | wxTOP | wxBOTTOM, 3);
     m_contentSizer->Add(row, 0, wxALL, 5);
-    m_contentSizer->Layout();
+    LayoutPage();
 }
 
 void wxPontiroFrame::ShowMemoryCardPage()
@@ -83,7 +94,7 @@ void wxPontiroFrame::ShowMemoryCardPage()
 
     m_contentSizer->Add(text, 0, wxALL, 5);
     m_contentSizer->Add(row, 0, wxEXPAND | wxLEFT | wxRIGHT, 50);
-    m_contentSizer->Layout();
+    LayoutPage();
 }
 
 void wxPontiroFrame::ShowProgressPage(long gaugeStyle)
@@ -95,7 +106,7 @@ void wxPontiroFrame::ShowProgressPage(long gaugeStyle)
 
     m_contentSizer->Add(m_messageText, 0, wxALL, 5);
     m_contentSizer->Add(m_gauge, 0, wxEXPAND | wxALIGN_CENTER_HORIZONTAL | wxALL, 10);
-    m_contentSizer->Layout();
+    LayoutPage();
 }
 
 void wxPontiroFrame::ShowConnectingPage()
@@ -171,19 +182,19 @@ void wxPontiroFrame::ShowLoginPage()
 
     m_contentSizer->Add(grid, 0, wxLEFT, 5);
     m_contentSizer->Add(noteText, 0, wxALL, 5);
-    m_contentSizer->Layout();
+    LayoutPage();
 }
 
 void wxPontiroFrame::AddMessageText()
 {
     CTransparentStaticText* text = CreateText(wxEmptyString);
     m_contentSizer->Add(text, 0, wxALL, 5);
-    m_contentSizer->Layout();
+    LayoutPage();
     m_messageText = text;
 }
 
 void wxPontiroFrame::AddDoneText()
 {
     m_contentSizer->Add(CreateText(_("Update done. Enjoy navigation.")), 0, wxALL, 5);
-    m_contentSizer->Layout();
+    LayoutPage();
 }
