@@ -27,6 +27,8 @@ cleanup() {
 }
 DISPLAY_FILE="$(mktemp)"
 trap cleanup EXIT
+# A stop from CTest (its timeout) still ends Wine and the server.
+trap 'exit 143' TERM INT HUP
 
 # Xvfb picks a free display itself and writes its number once it accepts
 # clients.
@@ -44,6 +46,8 @@ NUMBER="$(tr -d '\n' < "$DISPLAY_FILE")"
 export DISPLAY=":$NUMBER"
 unset WAYLAND_DISPLAY
 
+# In the background, so that a signal is handled at once, not after Wine.
+"$WINE_RUN" --prefix "$PREFIX" "$@" &
 status=0
-"$WINE_RUN" --prefix "$PREFIX" "$@" || status=$?
+wait $! || status=$?
 exit "$status"
