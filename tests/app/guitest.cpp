@@ -18,11 +18,11 @@
 
 #include "app/pictures.h"
 #include "tests/app/native.h"
+#include "tests/support/scratchfolder.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 namespace
@@ -45,27 +45,15 @@ void CopyCatalogs(const std::string& to)
                                folder + "/lang.mo"));
     }
 }
+}
 
-// A new folder of this test's own in the system's temporary folder.
-std::string MakeTemporaryFolder()
-{
-    std::random_device seed;
-    std::mt19937 random(seed());
-    for (int tries = 0; tries < 100; ++tries)
-    {
-        const wxString folder = wxString::Format("%s/pontiro-app-%08x",
-                                                 wxFileName::GetTempDir(), unsigned(random()));
-        // Mkdir fails on a folder that is there already: never share one.
-        if (!wxFileName::Exists(folder) && wxFileName::Mkdir(folder, 0700))
-            return folder.utf8_string();
-    }
-    return std::string();
-}
-}
+WizardTest::WizardTest() = default;
+WizardTest::~WizardTest() = default;
 
 void WizardTest::SetUp()
 {
-    m_folder = MakeTemporaryFolder();
+    m_scratch = std::make_unique<ScratchFolder>();
+    m_folder = m_scratch->Utf8Path();
     ASSERT_FALSE(m_folder.empty()) << "cannot make a temporary folder";
     m_previousFolder = wxGetCwd().ToStdString();
     ASSERT_TRUE(wxSetWorkingDirectory(m_folder));
@@ -85,7 +73,7 @@ void WizardTest::TearDown()
     SetMessageBoxHook({});
     SetDirSelectorHook({});
     wxSetWorkingDirectory(m_previousFolder);
-    wxFileName::Rmdir(m_folder, wxPATH_RMDIR_RECURSIVE);
+    m_scratch.reset();
 }
 
 void WizardTest::WriteIni(const std::string& text)

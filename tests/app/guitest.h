@@ -11,11 +11,13 @@
 #include <wx/image.h>
 #include <wx/string.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <wx/sizer.h>
 class wxWindow;
+class ScratchFolder;
 
 // The wizard window with its state open to the tests.
 class TestFrame : public wxPontiroFrame
@@ -76,6 +78,8 @@ struct RecordedBox
 class WizardTest : public ::testing::Test
 {
 protected:
+    WizardTest();
+    ~WizardTest() override;
     void SetUp() override;
     void TearDown() override;
 
@@ -96,6 +100,7 @@ protected:
     std::vector<RecordedBox> m_boxes;
 
 private:
+    std::unique_ptr<ScratchFolder> m_scratch;
     std::string m_previousFolder;
 };
 
