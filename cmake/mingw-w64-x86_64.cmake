@@ -37,8 +37,9 @@ if(PONTIRO_MINGW_PREFIX AND EXISTS "${PONTIRO_MINGW_PREFIX}/bin/wx-config")
 endif()
 
 # Unit tests run under Wine, in a Wine prefix of the build tree's own and
-# without a display (none of them opens a window; the wizard's own run
-# under Wine is tests/wine).
+# without a display. Tests that open windows bring their own: the wizard's
+# end-to-end run (tests/wine) and the window's tests (tests/app, with an
+# emulator of their own that starts an Xvfb).
 get_filename_component(_pontiro_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR
     "${_pontiro_root}/tools/wine-run.sh;--prefix;${CMAKE_BINARY_DIR}/wineprefix;--headless")
