@@ -16,10 +16,11 @@ TEST_F(WizardTest, ProgramShowsItsWindowAndClosesFromTheCloseBox)
 
     OtherProgram program;
     ASSERT_TRUE(program.Start(path)) << path;
-    // The program sets its icon before it shows the window.
     ASSERT_TRUE(program.WaitForWindow("Pontiro 2.5", 20000)) << "the program showed no window";
     EXPECT_EQ(program.WindowClientSize(), wxSize(480, 272));
 #ifndef __WINDOWS__
+    // The program sets its icon before it shows the window. (Wine answers
+    // for a window's icon only within its own process: see below.)
     EXPECT_EQ(program.WindowIconSize(), wxSize(16, 16));
 #endif
     EXPECT_FALSE(program.WindowResizable());
