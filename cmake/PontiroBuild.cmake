@@ -136,3 +136,18 @@ function(pontiro_fuzzer name)
         LABELS "fuzz" TIMEOUT ${_timeout}
         ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endfunction()
+
+# pontiro_wine_prefix(<folder>)
+# In the Windows cross build, the build itself makes this Wine prefix, so
+# that no test under Wine spends its time limit making it.
+function(pontiro_wine_prefix folder)
+    if(NOT (WIN32 AND CMAKE_CROSSCOMPILING))
+        return()
+    endif()
+    get_filename_component(_name "${folder}" NAME)
+    add_custom_command(OUTPUT "${folder}/.pontiro-ready"
+        COMMAND "${PROJECT_SOURCE_DIR}/tools/wine-run.sh" --prefix "${folder}" --prepare
+        COMMENT "Making the Wine prefix ${_name}"
+        VERBATIM)
+    add_custom_target(pontiro_${_name} ALL DEPENDS "${folder}/.pontiro-ready")
+endfunction()

@@ -3,6 +3,7 @@
 # the build tree's own (made on first use), quietly and without the
 # installers Wine would otherwise offer (Mono, Gecko).
 #   tools/wine-run.sh --prefix <wine prefix> [--headless] program.exe [args...]
+#   tools/wine-run.sh --prefix <wine prefix> --prepare   (only make the prefix)
 set -euo pipefail
 
 while [ $# -gt 0 ]; do
@@ -12,6 +13,7 @@ while [ $# -gt 0 ]; do
         # Wine's X11 driver the hidden window of the toolkit's sockets
         # never comes up in a program without a GUI event loop.
         --headless) unset DISPLAY WAYLAND_DISPLAY; shift ;;
+        --prepare) PREPARE_ONLY=1; unset DISPLAY WAYLAND_DISPLAY; shift ;;
         *) break ;;
     esac
 done
@@ -41,5 +43,6 @@ if [ ! -f "$WINEPREFIX/.pontiro-ready" ]; then
     fi
     exec 8>&-
 fi
+[ -z "${PREPARE_ONLY:-}" ] || exit 0
 
 exec "$WINE" "$@"
