@@ -28,6 +28,7 @@ done
 fail() { echo "wine_e2e [$SCENARIO]: $*" >&2; exit 1; }
 [ -x "$WEBSERVICE" ] || fail "the host build's stand-in web service is missing: $WEBSERVICE (./run builds it in build/normal)"
 [ -f "$EXE" ] || fail "missing $EXE"
+[ -n "${DISPLAY:-}" ] || fail "the wizard needs an X display (run under xvfb-run, as ./run test does)"
 
 wine_run() { "$WINE_RUN" --prefix "$PREFIX" "$@"; }
 reg_set() { # key value type data
