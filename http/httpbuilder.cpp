@@ -1,6 +1,7 @@
 #include "http/httpbuilder.h"
 
 #include "http/base64.h"
+#include "http/hostlookup.h"
 #include "http/httpconnection.h"
 #include "http/httpencoding.h"
 #include "http/httpresponsehead.h"
@@ -8,6 +9,7 @@
 
 #include <wx/filefn.h>
 #include <wx/filename.h>
+#include <wx/socket.h>
 #include <wx/stream.h>
 #include <wx/strconv.h>
 
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -65,6 +68,7 @@ wxHTTPBuilder::wxHTTPBuilder()
       m_bytesSent(0),
       m_stop(false),
       m_connection(new HttpConnection(m_stop)),
+      m_hostLookup(SystemHostLookup),
       m_fileFieldCount(0),
       m_viaProxy(false),
       m_bufferedBodyStart(0)
@@ -78,6 +82,11 @@ void wxHTTPBuilder::RequestStop()
 {
     m_stop.store(true);
     m_connection->Wake();
+}
+
+void wxHTTPBuilder::SetHostLookup(HostLookup lookup)
+{
+    m_hostLookup = lookup ? std::move(lookup) : HostLookup(SystemHostLookup);
 }
 
 bool wxHTTPBuilder::Close()
@@ -195,6 +204,29 @@ void wxHTTPBuilder::SetTimeout(long seconds)
     wxHTTP::SetTimeout(seconds);
 }
 
+bool wxHTTPBuilder::Resolve(const wxString& host, unsigned short port)
+{
+    // What the base's Connect does, with a lookup a stop can end.
+    if (m_addr)
+    {
+        wxDELETE(m_addr);
+        Close();
+    }
+    std::unique_ptr<wxIPV4address> address(new wxIPV4address());
+    if (LookUpHost(m_hostLookup, host, *address, m_stop, GetTimeout()) != HostFound)
+    {
+        m_lastError = wxPROTO_NETERR;
+        return false;
+    }
+    if (port != 0)
+        address->Service(port);
+    else if (!address->Service(wxS("http")))
+        address->Service(80);
+    m_addr = address.release();
+    m_lastError = wxPROTO_NOERR;
+    return true;
+}
+
 bool wxHTTPBuilder::ConnectSocket()
 {
     if (!m_addr)
@@ -225,13 +257,13 @@ wxHTTPBuilderStream* wxHTTPBuilder::OpenUrl(const wxString& url, const wxString&
     if (m_viaProxy)
     {
         if (m_proxy.m_port < 0 || m_proxy.m_port > 65535 ||
-            !wxHTTP::Connect(m_proxy.m_host, static_cast<unsigned short>(m_proxy.m_port)))
+            !Resolve(m_proxy.m_host, static_cast<unsigned short>(m_proxy.m_port)))
         {
             Fail(wxS("Resolving proxy host name"), wxPROTO_NETERR);
             return nullptr;
         }
     }
-    else if (!wxHTTP::Connect(parts.host, static_cast<unsigned short>(port)))
+    else if (!Resolve(parts.host, static_cast<unsigned short>(port)))
     {
         Fail(wxS("Resolving host name"), wxPROTO_NETERR);
         return nullptr;

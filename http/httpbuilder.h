@@ -14,6 +14,7 @@
 #ifndef PONTIRO_HTTP_HTTPBUILDER_H
 #define PONTIRO_HTTP_HTTPBUILDER_H
 
+#include "http/hostlookup.h"
 #include "http/httpbuilderstream.h"
 #include "http/httpsettings.h"
 
@@ -67,9 +68,9 @@ public:
     // Writes the request and reads the response head; called by OpenUrl.
     bool SendRequest(const wxString& target, const wxString& tempPrefix);
 
-    // Seconds any single wait of a request may take, connecting included
-    // (the system may give up on a connect sooner); a connect, read or
-    // write that waits longer fails. 0 means no limit.
+    // Seconds any single wait of a request may take, resolving and
+    // connecting included (the system may give up sooner); a lookup,
+    // connect, read or write that waits longer fails. 0 means no limit.
     void SetTimeout(long seconds) override;
 
     // End the current connection (the wxSocketClient's own is never used).
@@ -83,9 +84,10 @@ public:
     bool IsViaProxy() const { return m_viaProxy; }
 
     // Ends the request in progress as a failure, at whatever stage it is
-    // (connecting, sending, waiting for the answer, reading the body), at
-    // once; a body upload stops after its current chunk. Every later request
-    // fails too. Safe from any thread; never cleared by the builder.
+    // (resolving the host name, connecting, sending, waiting for the answer,
+    // reading the body), at once; a body upload stops after its current
+    // chunk. Every later request fails too. Safe from any thread; never
+    // cleared by the builder.
     void RequestStop();
 
     // Request fields (encodings in httpbuilderfields.cpp).
@@ -108,6 +110,10 @@ public:
     wxString GetMimeType(const wxString& fileName) const;
     size_t GetMimeTypeCount() const { return m_mimeTypes.GetCount(); }
 
+    // Replaces the host-name resolver (the system's by default; an empty
+    // function restores it). Set before a request, on the request's thread.
+    void SetHostLookup(HostLookup lookup);
+
     // Progress and stop hooks.
     virtual bool UseProxyFor(const wxString& host);
     virtual wxInt32 AddBytesTotal(wxInt32 n);
@@ -128,6 +134,9 @@ private:
     long ReceiveSome(void* buffer, size_t size, bool waitAll = false);
     bool SendAll(const char* bytes, size_t size);
 
+    // Resolves host into m_addr with the port; false (wxPROTO_NETERR) when
+    // it has no address, the lookup outlasted the timeout or a stop came.
+    bool Resolve(const wxString& host, unsigned short port);
     bool ConnectSocket();
     bool WriteAll(const std::string& bytes);
     bool ReadResponseHead();
@@ -139,6 +148,7 @@ private:
     wxInt32 m_bytesSent;
     std::atomic<bool> m_stop;
     const std::unique_ptr<HttpConnection> m_connection;
+    HostLookup m_hostLookup;
     wxArrayString m_fieldNames;
     wxArrayString m_fieldValues;
     wxArrayInt m_fieldKinds;

@@ -11,6 +11,7 @@
 #include <wx/filefn.h>
 #include <wx/filename.h>
 #include <wx/ffile.h>
+#include <wx/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -785,6 +786,163 @@ TEST_F(HttpBuilderTest, UnresolvableProxyFailsAtItsStep)
     EXPECT_FALSE(Stream(m_builder.OpenUrl(Url("/x"))));
     EXPECT_EQ(m_builder.GetStatus(), "Resolving proxy host name");
     EXPECT_EQ(m_builder.GetError(), wxPROTO_NETERR);
+}
+
+namespace
+{
+
+// A resolver that hangs until released, as one does without a network. It
+// gives up by itself after a minute so that a lost release cannot keep its
+// thread for long, and the fixture waits for it to return, so that no
+// lookup thread outlives the test still inside it.
+class HangingLookup
+{
+public:
+    ~HangingLookup()
+    {
+        std::unique_lock<std::mutex> lock(m_state->mutex);
+        m_state->released = true;
+        m_state->changed.notify_all();
+        m_state->changed.wait_for(lock, std::chrono::seconds(10),
+                                  [this] { return m_state->left == m_state->entered; });
+    }
+
+    HostLookup Function() const
+    {
+        const std::shared_ptr<State> state = m_state;
+        return [state](const wxString&, wxIPV4address&) {
+            std::unique_lock<std::mutex> lock(state->mutex);
+            ++state->entered;
+            state->changed.notify_all();
+            state->changed.wait_for(lock, std::chrono::minutes(1), [&] { return state->released; });
+            ++state->left;
+            state->changed.notify_all();
+            return false;
+        };
+    }
+
+    // Waits (bounded) until count lookups have begun.
+    bool WaitForEntered(int count) const
+    {
+        std::unique_lock<std::mutex> lock(m_state->mutex);
+        return m_state->changed.wait_for(lock, std::chrono::seconds(10),
+                                         [&] { return m_state->entered >= count; });
+    }
+
+private:
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool released = false;
+        int entered = 0;
+        int left = 0;
+    };
+    const std::shared_ptr<State> m_state = std::make_shared<State>();
+};
+
+} // namespace
+
+// The system resolver cannot be interrupted: a stop must not wait for it.
+TEST_F(HttpBuilderTest, StopEndsAHangingHostLookup)
+{
+    HangingLookup lookup;
+    const struct
+    {
+        bool viaProxy;
+        const char* status;
+    } cases[] = {
+        {false, "Resolving host name"},
+        {true, "Resolving proxy host name"},
+    };
+    int lookups = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.status);
+        wxHTTPBuilder builder;
+        // Only a fallback, so that a stop that does not work fails the test
+        // rather than hang it.
+        builder.SetTimeout(30);
+        builder.SetHostLookup(lookup.Function());
+        if (c.viaProxy)
+            builder.SetProxy("proxy.test", 3128);
+
+        wxString status;
+        wxProtocolError error = wxPROTO_NOERR;
+        bool gotStream = true;
+        std::promise<void> done;
+        std::future<void> finished = done.get_future();
+        std::thread worker([&] {
+            Stream stream(builder.OpenUrl("http://server.test/x"));
+            gotStream = static_cast<bool>(stream);
+            status = builder.GetStatus();
+            error = builder.GetError();
+            done.set_value();
+        });
+        ASSERT_TRUE(lookup.WaitForEntered(++lookups));
+        EXPECT_EQ(finished.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout)
+            << "the request ended before the stop";
+
+        builder.RequestStop();
+        EXPECT_EQ(finished.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+            << "the stop did not end the lookup";
+        worker.join();
+
+        EXPECT_FALSE(gotStream);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(error, wxPROTO_ABRT);
+    }
+}
+
+// A substituted resolver's answer is the address used; without one, or
+// when it takes longer than the timeout, the request fails at its step.
+TEST_F(HttpBuilderTest, HostLookupDecidesTheAddress)
+{
+    HangingLookup hanging;
+    const HostLookup loopback = [](const wxString& host, wxIPV4address& address) {
+        return host == "server.test" && address.Hostname("127.0.0.1");
+    };
+    const HostLookup unknown = [](const wxString&, wxIPV4address&) { return false; };
+    const struct
+    {
+        const char* name;
+        HostLookup lookup;
+        const char* proxy;
+        const char* status;
+    } cases[] = {
+        {"found", loopback, nullptr, ""},
+        {"found proxy", loopback, "server.test", ""},
+        {"unknown host", unknown, nullptr, "Resolving host name"},
+        {"unknown proxy", unknown, "proxy.test", "Resolving proxy host name"},
+        {"outlasts the timeout", hanging.Function(), nullptr, "Resolving host name"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        wxHTTPBuilder builder;
+        builder.SetTimeout(1);
+        builder.SetHostLookup(c.lookup);
+        if (c.proxy)
+            builder.SetProxy(c.proxy, m_server.Port());
+        const bool found = *c.status == '\0';
+        if (found)
+            m_server.Queue(S::Response("HTTP/1.0 200 OK\r\nContent-Length: 2", "ok"));
+
+        Stream stream(builder.OpenUrl(wxString::Format("http://server.test:%d/x", m_server.Port())));
+        EXPECT_EQ(builder.GetStatus(), c.status);
+        if (found)
+        {
+            ASSERT_TRUE(stream);
+            EXPECT_EQ(ReadAll(*stream).body, "ok");
+            EXPECT_EQ(HeaderValue(LastRequest(), "Host"), "server.test");
+        }
+        else
+        {
+            EXPECT_FALSE(stream);
+            EXPECT_EQ(builder.GetError(), wxPROTO_NETERR);
+        }
+    }
+    EXPECT_EQ(m_server.ConnectionCount(), 2u);
 }
 
 TEST_F(HttpBuilderTest, NothingOfOneRequestLeaksIntoTheNext)
