@@ -198,12 +198,6 @@ size_t wxHTTPBuilder::TakeBufferedBody(void* buffer, size_t size)
     return count;
 }
 
-void wxHTTPBuilder::SetTimeout(long seconds)
-{
-    // Read at each wait of the connection.
-    wxHTTP::SetTimeout(seconds);
-}
-
 bool wxHTTPBuilder::Resolve(const wxString& host, unsigned short port)
 {
     // What the base's Connect does, with a lookup a stop can end.

@@ -71,7 +71,8 @@ public:
     // Seconds any single wait of a request may take, resolving and
     // connecting included (the system may give up sooner); a lookup,
     // connect, read or write that waits longer fails. 0 means no limit.
-    void SetTimeout(long seconds) override;
+    // (The base keeps it; the connection reads it at each wait.)
+    using wxHTTP::SetTimeout;
 
     // End the current connection (the wxSocketClient's own is never used).
     bool Close() override;

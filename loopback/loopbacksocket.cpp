@@ -120,6 +120,16 @@ Socket Connect(int port)
     return client;
 }
 
+int UnusedPort()
+{
+    int port = 0;
+    const Socket listener = Listen(port);
+    if (listener == kNoSocket)
+        return 0;
+    Close(listener);
+    return port;
+}
+
 int Wait(Socket socket, bool forWrite, int ms)
 {
 #ifdef _WIN32

@@ -24,6 +24,9 @@ Socket Listen(int& port, int backlog = 64);
 Socket Accept(Socket listener);
 // A connection to 127.0.0.1:port, or kNoSocket.
 Socket Connect(int port);
+// A loopback port that was free a moment ago and nobody listens on (bound,
+// then closed); 0 when none could be had.
+int UnusedPort();
 
 // Waits up to `ms` milliseconds for the socket to be readable (or, with
 // `forWrite`, writable): 1 ready, 0 timed out, -1 failed.

@@ -62,14 +62,6 @@ protected:
     wxHTTPBuilder m_builder;
 };
 
-// A loopback port nobody listens on.
-int ClosedPort()
-{
-    int port = 0;
-    loopback::Close(loopback::Listen(port));
-    return port;
-}
-
 } // namespace
 
 TEST_F(HttpBuilderTest, DirectGetIsExactOnTheWire)
@@ -683,7 +675,7 @@ TEST_F(HttpBuilderTest, FailuresBeforeTheRequestNameTheirStep)
         {"http://localhost/a\r\nX-Injected: 1", "Parsing URL"},
         {"http://localhost:99999/x", "Parsing URL"},
         {"http://nonexistent.invalid/x", "Resolving host name"},
-        {wxString::Format("http://localhost:%d/x", ClosedPort()), "Connecting to server"},
+        {wxString::Format("http://localhost:%d/x", loopback::UnusedPort()), "Connecting to server"},
     };
     for (const auto& c : cases)
     {

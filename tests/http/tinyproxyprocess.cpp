@@ -1,11 +1,10 @@
 #include "tests/http/tinyproxyprocess.h"
 
-#include <arpa/inet.h>
+#include "loopback/loopbacksocket.h"
+
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,32 +21,11 @@ extern char** environ;
 namespace
 {
 
-// A port that was free a moment ago; tinyproxy cannot be told to pick one.
-int FreePort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(s);
-    return port;
-}
-
 bool Accepts(int port)
 {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(s);
-    return ok;
+    const loopback::Socket s = loopback::Connect(port);
+    loopback::Close(s);
+    return s != loopback::kNoSocket;
 }
 
 bool WaitForExit(pid_t pid, std::chrono::milliseconds bound)
@@ -101,7 +79,8 @@ std::string TinyproxyProcess::Log() const
 
 bool TinyproxyProcess::Start(const std::string& user, const std::string& password)
 {
-    m_port = FreePort();
+    // tinyproxy cannot be told to pick a port itself.
+    m_port = loopback::UnusedPort();
     const std::string conf = m_dir + "/tinyproxy.conf";
     {
         std::ofstream out(conf);

@@ -3,10 +3,8 @@
 #include "device/vdxrdev.h"
 
 #include <wx/filefn.h>
-#include <wx/filename.h>
 #include <wx/utils.h>
 
-#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -56,18 +54,8 @@ std::string FolderOf(const std::string& file)
 #endif
 }
 
-SimDevice::SimDevice()
+SimDevice::SimDevice() : m_root(m_folder.Utf8Path())
 {
-    static std::atomic<unsigned> s_counter{0};
-    const wxString base = wxFileName::GetTempDir() + wxFILE_SEP_PATH
-                          + wxString::Format(wxS("pontiro-sim-%lu-"), wxGetProcessId());
-    for (int attempt = 0; attempt < 1000 && m_root.empty(); ++attempt)
-    {
-        const wxString name = base + wxString::Format(wxS("%u"), s_counter++);
-        // wxMkdir fails for a folder that is there already.
-        if (!wxDirExists(name) && wxMkdir(name))
-            m_root = name.utf8_string();
-    }
     if (m_root.empty())
         throw std::runtime_error("cannot make a device folder");
     MakeFolder("/windows");
@@ -78,8 +66,8 @@ SimDevice::SimDevice()
 
 SimDevice::~SimDevice()
 {
+    // The folder itself goes after this, with m_folder.
     Reset();
-    wxFileName::Rmdir(wxString::FromUTF8(m_root), wxPATH_RMDIR_RECURSIVE);
 }
 
 void SimDevice::UseProvider(const std::string& provider)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/pattern.h"
+#include "tests/support/scratchfolder.h"
 
 typedef std::vector<unsigned char> Bytes;
 
@@ -51,7 +52,8 @@ public:
     static std::vector<std::string> Calls(const std::string& prefix);
 
 private:
-    std::string m_root;
+    ScratchFolder m_folder;
+    std::string m_root;  // m_folder's path in UTF-8
 };
 
 // Records device notifications: "started", the progress percentage,

@@ -8,6 +8,8 @@
 inline std::vector<unsigned char> Pattern(std::size_t size, unsigned seed = 1)
 {
     std::vector<unsigned char> bytes(size);
+    // The seed spread by a multiplicative hash, then a plain linear
+    // congruential generator: cheap, and the same bytes on every platform.
     unsigned state = seed * 2654435761u + 1;
     for (unsigned char& byte : bytes)
     {

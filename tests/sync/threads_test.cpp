@@ -281,11 +281,8 @@ TEST_F(DownloadTest, ServerMisbehaviourByErrorCode)
 
 TEST_F(DownloadTest, NoServerIsNoResponse)
 {
-    // A port nothing listens on: bind one, then close it.
-    int port = 0;
-    const loopback::Socket listener = loopback::Listen(port);
-    ASSERT_NE(listener, loopback::kNoSocket);
-    loopback::Close(listener);
+    const int port = loopback::UnusedPort();
+    ASSERT_NE(port, 0);
     DOWNLOADINGTHREAD thread(&m_builder);
     thread.SetJob2(ComposeRequestUrl(wxString::Format(wxT("127.0.0.1:%d"), port), wxT("/x"),
                                      SpeedCamPath(DEVICE_KIND_OSELAN)),
@@ -369,9 +366,7 @@ public:
         m_key.Create();
         m_hadEnable = m_key.HasValue(wxS("ProxyEnable")) && m_key.QueryValue(wxS("ProxyEnable"), &m_oldEnable);
         m_hadServer = m_key.HasValue(wxS("ProxyServer")) && m_key.QueryValue(wxS("ProxyServer"), m_oldServer);
-        int dead = 0;
-        const loopback::Socket listener = loopback::Listen(dead);
-        loopback::Close(listener);
+        const int dead = loopback::UnusedPort();
         wxSetEnv(wxS("http_proxy"), wxString::Format(wxS("http://127.0.0.1:%d/"), dead));
 #endif
     }
