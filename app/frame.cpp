@@ -3,8 +3,9 @@
 
 #include "app/compactstyle.h"
 #include "app/dialogs.h"
-#include "app/events.h"
+#include "app/ids.h"
 #include "app/pictures.h"
+#include "sync/syncevents.h"
 
 #include <wx/bitmap.h>
 #include <wx/button.h>
@@ -38,11 +39,11 @@ wxBEGIN_EVENT_TABLE(wxPontiroFrame, wxFrame)
     EVT_CHECKBOX(ID_CONTENT_CHECK, wxPontiroFrame::OnContentCheck)
     EVT_BUTTON(ID_BROWSE, wxPontiroFrame::OnBrowse)
     EVT_TIMER(wxID_ANY, wxPontiroFrame::OnTimer)
-    wx__DECLARE_EVT1(EVT_CONNECTING, ID_CONNECT_DONE, wxThreadEventHandler(wxPontiroFrame::OnConnectDone))
-    wx__DECLARE_EVT1(EVT_UPLOADING, ID_UPLOAD_STEP_BEGIN, wxThreadEventHandler(wxPontiroFrame::OnUploadStepBegin))
-    wx__DECLARE_EVT1(EVT_UPLOADING, ID_UPLOAD_STEP_END, wxThreadEventHandler(wxPontiroFrame::OnUploadStepEnd))
-    wx__DECLARE_EVT1(EVT_DOWNLOADING, ID_DOWNLOAD_STEP_BEGIN, wxThreadEventHandler(wxPontiroFrame::OnDownloadStepBegin))
-    wx__DECLARE_EVT1(EVT_DOWNLOADING, ID_DOWNLOAD_STEP_END, wxThreadEventHandler(wxPontiroFrame::OnDownloadStepEnd))
+    EVT_CONNECT_DONE(wxPontiroFrame::OnConnectDone)
+    EVT_UPLOAD_STEP_BEGIN(wxPontiroFrame::OnUploadStepBegin)
+    EVT_UPLOAD_STEP_END(wxPontiroFrame::OnUploadStepEnd)
+    EVT_DOWNLOAD_STEP_BEGIN(wxPontiroFrame::OnDownloadStepBegin)
+    EVT_DOWNLOAD_STEP_END(wxPontiroFrame::OnDownloadStepEnd)
 wxEND_EVENT_TABLE()
 
 namespace

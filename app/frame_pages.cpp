@@ -1,7 +1,7 @@
 // The page builders: each puts its controls into the page area.
 #include "app/frame.h"
 
-#include "app/events.h"
+#include "app/ids.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>

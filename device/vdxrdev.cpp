@@ -3,13 +3,8 @@
 #include <wx/arrstr.h>
 #include <wx/filefn.h>
 #include <wx/tokenzr.h>
-#include <wx/utils.h>
 
 wxDEFINE_EVENT(EVT_DEVICE, wxThreadEvent);
-const int ID_DEVICE_STARTED = wxNewId();
-const int ID_DEVICE_PROGRESS = wxNewId();
-const int ID_DEVICE_FINISHED = wxNewId();
-const int ID_DEVICE_FAILED = wxNewId();
 
 namespace
 {
@@ -119,9 +114,9 @@ void VDXRDEV::Notify(int id, int percent)
 {
     if (!m_eventHandler)
         return;
-    wxThreadEvent event(EVT_DEVICE, id);
-    event.SetInt(percent);
-    m_eventHandler->AddPendingEvent(event);
+    auto* event = new wxThreadEvent(EVT_DEVICE, id);
+    event->SetInt(percent);
+    wxQueueEvent(m_eventHandler, event);
 }
 
 void VDXRDEV::NotifyStarted()

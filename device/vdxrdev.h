@@ -4,6 +4,7 @@
 #define PONTIRO_DEVICE_VDXRDEV_H
 
 #include "device/devicedefs.h"
+#include "device/lazyid.h"
 
 #include <wx/event.h>
 #include <wx/string.h>
@@ -24,10 +25,10 @@ class wxArrayString;
 // wxThreadEvent, not a notify event: it is wxBase's, and it is made to be
 // queued from a worker thread.
 wxDECLARE_EVENT(EVT_DEVICE, wxThreadEvent);
-extern const int ID_DEVICE_STARTED;
-extern const int ID_DEVICE_PROGRESS;
-extern const int ID_DEVICE_FINISHED;
-extern const int ID_DEVICE_FAILED;
+inline const LazyId ID_DEVICE_STARTED{};
+inline const LazyId ID_DEVICE_PROGRESS{};
+inline const LazyId ID_DEVICE_FINISHED{};
+inline const LazyId ID_DEVICE_FAILED{};
 
 // Device paths are absolute and "/"-separated on every back end; MapPath
 // turns them into the back end's own form. Operations never throw: they

@@ -1,8 +1,9 @@
 #include "driver/wizarddriver.h"
 
-#include "app/events.h"
 #include "app/frame.h"
+#include "app/ids.h"
 #include "sync/connectingthread.h"
+#include "sync/syncevents.h"
 
 #include <wx/app.h>
 #include <wx/apptrait.h>

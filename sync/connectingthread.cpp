@@ -1,9 +1,9 @@
 #include "sync/connectingthread.h"
 
-#include "app/events.h"
 #include "device/vdxrdev.h"
 #include "sync/navfolder.h"
 #include "sync/syncdefs.h"
+#include "sync/syncevents.h"
 
 #include <atomic>
 

@@ -1,8 +1,8 @@
 #include "sync/downloadingthread.h"
 
-#include "app/events.h"
 #include "http/httpbuilder.h"
 #include "sync/syncdefs.h"
+#include "sync/syncevents.h"
 
 #ifdef __linux__
 #include <sys/mman.h>

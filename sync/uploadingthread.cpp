@@ -1,9 +1,9 @@
 #include "sync/uploadingthread.h"
 
-#include "app/events.h"
 #include "device/vdxrdevrapi.h"
 #include "sync/navfolder.h"
 #include "sync/syncdefs.h"
+#include "sync/syncevents.h"
 
 #include <utility>
 

@@ -2,7 +2,8 @@
 // Cancel, and the language switch.
 #include "tests/app/guitest.h"
 
-#include "app/events.h"
+#include "app/ids.h"
+#include "sync/syncevents.h"
 #include "tests/app/native.h"
 
 #include <wx/app.h>

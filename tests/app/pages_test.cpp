@@ -2,7 +2,7 @@
 // creates, their texts and their first state.
 #include "tests/app/guitest.h"
 
-#include "app/events.h"
+#include "app/ids.h"
 #include "crypt/seal.h"
 
 #include <wx/button.h>

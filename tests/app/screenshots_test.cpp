@@ -2,7 +2,7 @@
 // (tests/app/screenshots/) for a person to look at.
 #include "tests/app/guitest.h"
 
-#include "app/events.h"
+#include "app/ids.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>

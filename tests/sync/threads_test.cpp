@@ -6,9 +6,9 @@
 #include "sync/navfolder.h"
 #include "sync/serverprotocol.h"
 #include "sync/syncdefs.h"
+#include "sync/syncevents.h"
 #include "sync/uploadingthread.h"
 
-#include "app/events.h"
 #include "device/vdxrdevcard.h"
 #include "http/httpbuilder.h"
 #include "loopback/loopbacksocket.h"
