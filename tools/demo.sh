@@ -16,6 +16,10 @@ PASSWORD="demo1234"
 
 log() { printf '==> %s\n' "$*" >&2; }
 
+# The scene's files come from the same helpers as the tests' (tests/support).
+FILES="$BUILD/tests/support/pontiro-test-files"
+[ -x "$FILES" ] || { echo "demo: $FILES is missing (a build with the tests is needed)" >&2; exit 1; }
+
 rm -rf "$DEMO"
 mkdir -p "$DEMO/content" "$DEMO/work" "$DEMO/screenshots"
 CONTENT="$DEMO/content"
@@ -50,28 +54,7 @@ PORT="$(cat "$DEMO/port")"
 log "stand-in web service on 127.0.0.1:$PORT"
 
 # The working folder: configuration and catalogs.
-cat > "$WORK/Pontiro.ini" <<INI
-[Pontiro]
-language=en
-usememorycard=0
-[addressbook]
-hostname=127.0.0.1:$PORT
-url=/kelvonet/pnd
-dir=Contacts
-filename=addressbook.vcf
-[speedcam]
-hostname=127.0.0.1:$PORT
-url=/kelvonet/pnd
-dir=Speedcams
-filename=speedcams.txt
-filenamev2=speedcams_mobile.txt
-filenamestatic=speedcams_fixed.txt
-[20minutes]
-hostname=127.0.0.1:$PORT
-url=/kelvonet/pnd
-dir=Roadbook
-filename=roadbook.txt
-INI
+"$FILES" ini "127.0.0.1:$PORT" "$WORK/Pontiro.ini"
 for lang in de es fr; do
     if [ -f "$BUILD/catalogs/$lang/lang.mo" ]; then
         mkdir -p "$WORK/$lang"
@@ -81,7 +64,7 @@ done
 
 # The simulated docked device: kind 1, its navigation folder with license.db.
 mkdir -p "$DEVICE/SDMMC Card/Kelvo" "$DEVICE/windows"
-printf 'K\0E\0L\0V\0O\0 \0O\0s\0e\0l\0a\0n\0 \0d\0e\0m\0o\0\0\0' > "$DEVICE/SDMMC Card/Kelvo/license.db"
+"$FILES" license "KELVO Oselan demo" "$DEVICE/SDMMC Card/Kelvo/license.db"
 cat > "$DEVICE/devicesim.ini" <<PROFILE
 map_extra = KELVO Oselan demo
 map_vender = Kelvo

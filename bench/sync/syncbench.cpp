@@ -9,6 +9,10 @@
 #include "driver/wizarddriver.h"
 #include "sync/navfolder.h"
 #include "sync/serverprotocol.h"
+#include "tests/support/files.h"
+#include "tests/support/licensefile.h"
+#include "tests/support/pontiroini.h"
+#include "tests/support/scratchfolder.h"
 #include "webservice/standinservice.h"
 
 #include <wx/init.h>
@@ -48,11 +52,6 @@ void ResetPeak()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -74,8 +73,13 @@ int main(int argc, char** argv)
         return 2;
     const std::size_t size = static_cast<std::size_t>(mib) << 20;
 
-    char pattern[] = "/tmp/pontiro-syncbench-XXXXXX";
-    const std::string dir = ::mkdtemp(pattern);
+    const ScratchFolder scratch;
+    const std::string dir = scratch.Utf8Path();
+    if (dir.empty())
+    {
+        std::fputs("sync_bench: cannot make a scratch folder\n", stderr);
+        return 1;
+    }
     const std::string content = dir + "/content";
     const std::string work = dir + "/work";
     const std::string card = dir + "/card";
@@ -86,7 +90,6 @@ int main(int argc, char** argv)
     if (::mount("tmpfs", card.c_str(), "tmpfs", 0, sizeOption.c_str()) != 0)
     {
         std::perror("sync_bench: cannot mount the card (tmpfs; needs root)");
-        Shell("rm -rf '" + dir + "'");
         return 1;
     }
 
@@ -115,10 +118,11 @@ int main(int argc, char** argv)
 
     // A kind-2 card fetches one speed-camera file.
     ::mkdir((card + "/Kelvo").c_str(), 0700);
-    const std::string license = std::string("K\0e\0l\0v\0o\0005\0000\0002\0000\0\0\0", 20);
-    WriteFile(card + "/Kelvo/license.db", license);
-    WriteFile(work + "/Pontiro.ini", "[Pontiro]\nlanguage=en\nusememorycard=1\n[speedcam]\nhostname=" + host +
-                                         "\nurl=/kelvonet/pnd\ndir=Speedcams\nfilenamestatic=speedcams.bin\n");
+    WriteFile(card + "/Kelvo/license.db", LicenseFile("Kelvo5020"));
+    PontiroIni::Installation(host)
+        .MemoryCard(true)
+        .Set("speedcam", "filenamestatic", "speedcams.bin")
+        .Write(work + "/Pontiro.ini");
     if (::chdir(work.c_str()) != 0 || !StartToolkitForDriver())
     {
         std::fputs("sync_bench: no display (run it under xvfb-run)\n", stderr);
@@ -195,7 +199,6 @@ int main(int argc, char** argv)
     service.Stop();
     (void)::chdir("/");
     ::umount2(card.c_str(), MNT_DETACH);
-    Shell("rm -rf '" + dir + "'");
     if (!ok)
         return 1;
 

@@ -1,6 +1,7 @@
 // The configuration file: what a load makes of small ini files, and what a
 // save writes back.
 #include "tests/app/guitest.h"
+#include "tests/support/pontiroini.h"
 
 #include "crypt/seal.h"
 
@@ -93,8 +94,9 @@ INSTANTIATE_TEST_SUITE_P(Files, ConfigTest, ::testing::ValuesIn(kCases),
 TEST_F(WizardTest, CredentialsAreSealedAndNeverInClear)
 {
     const char* email = "j\xc3\xbcrgen@example.com";
-    WriteIni("[addressbook]\nusername=" + Sealed(email) + "\npassword=" + Sealed("s3cret") +
-             "\n");
+    WriteIni(PontiroIni()
+                 .Set("addressbook", "username", Sealed(email))
+                 .Set("addressbook", "password", Sealed("s3cret")));
     TestFrame* frame = CreateFrame();
     EXPECT_EQ(frame->m_email, wxString::FromUTF8(email));
     EXPECT_EQ(frame->m_password, "s3cret");
@@ -141,7 +143,7 @@ TEST_F(WizardTest, InstallationSettingsAreReadNotWritten)
 
 TEST_F(WizardTest, MissingInstallationSettingsAreEmpty)
 {
-    WriteIni("[Pontiro]\nlanguage=en\n");
+    WriteIni(PontiroIni().Language("en"));
     TestFrame* frame = CreateFrame();
     for (int key : {0, 1, 2})
     {
@@ -156,9 +158,14 @@ TEST_F(WizardTest, MissingInstallationSettingsAreEmpty)
 
 TEST_F(WizardTest, TwoLoadsAreOneLoad)
 {
-    WriteIni("[Pontiro]\nlanguage=es\nusememorycard=1\n[proxy]\nuseproxy=1\naddress=\nport=3128\n"
-             "[addressbook]\nusername=" +
-             Sealed("a@b.c") + "\nhostname=h\n");
+    WriteIni(PontiroIni()
+                 .Language("es")
+                 .MemoryCard(true)
+                 .Set("proxy", "useproxy", "1")
+                 .Set("proxy", "address", "")
+                 .Set("proxy", "port", "3128")
+                 .Set("addressbook", "username", Sealed("a@b.c"))
+                 .Set("addressbook", "hostname", "h"));
     TestFrame* frame = CreateFrame();
     // Back to the file as it was before the start-up's save normalised it.
     frame->m_config->Write("proxy/useproxy", true);

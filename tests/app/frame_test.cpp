@@ -1,6 +1,7 @@
 // The window itself: its size and style, start-up without a configuration,
 // Cancel, and the language switch.
 #include "tests/app/guitest.h"
+#include "tests/support/pontiroini.h"
 
 #include "app/ids.h"
 #include "sync/syncevents.h"
@@ -30,7 +31,7 @@ const std::string kWelcomeEn =
 
 TEST_F(WizardTest, WindowIsFixedAtThePictureSize)
 {
-    WriteIni("[Pontiro]\nlanguage=en\n");
+    WriteIni(PontiroIni().Language("en"));
     TestFrame* frame = CreateFrame();
     frame->Show();
     Pump(100);
@@ -133,7 +134,7 @@ TEST_F(WizardTest, FolderNamedLikeTheFileIsNoConfiguration)
 
 TEST_F(WizardTest, CancelClosesTheWindowAndWritesTheFile)
 {
-    WriteIni("[Pontiro]\nlanguage=es\n");
+    WriteIni(PontiroIni().Language("es"));
     TestFrame* frame = CreateFrame();
     EXPECT_EQ(frame->m_cancelButton->GetLabel(), "Cancelar");
 
@@ -150,7 +151,7 @@ TEST_F(WizardTest, CancelClosesTheWindowAndWritesTheFile)
 
 TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
 {
-    WriteIni("[Pontiro]\nlanguage=de\nusememorycard=0\n");
+    WriteIni(PontiroIni().Language("de").MemoryCard(false));
     TestFrame* frame = CreateFrame();
     EXPECT_EQ(DescribePage(frame->m_contentSizer)[1], "text:Sprache :");
 
@@ -217,7 +218,7 @@ TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
 // in its notification.
 TEST_F(WizardTest, ChoosingALanguageInTheNativeControl)
 {
-    WriteIni("[Pontiro]\nlanguage=en\n");
+    WriteIni(PontiroIni().Language("en"));
     TestFrame* frame = CreateFrame();
     frame->Show();
     Pump(100);
@@ -234,7 +235,7 @@ TEST_F(WizardTest, ChoosingALanguageInTheNativeControl)
 
 TEST_F(WizardTest, EmptyTextStaysEmptyWithACatalog)
 {
-    WriteIni("[Pontiro]\nlanguage=fr\n");
+    WriteIni(PontiroIni().Language("fr"));
     CreateFrame();
     EXPECT_EQ(wxGetTranslation(""), "");
     EXPECT_EQ(wxGetTranslation("Next"), "Suivant");
@@ -244,7 +245,7 @@ TEST_F(WizardTest, EmptyTextStaysEmptyWithACatalog)
 TEST_F(WizardTest, MissingCatalogLeavesTextsUntranslated)
 {
     wxFileName::Rmdir(m_folder + "/fr", wxPATH_RMDIR_RECURSIVE);
-    WriteIni("[Pontiro]\nlanguage=fr\n");
+    WriteIni(PontiroIni().Language("fr"));
     TestFrame* frame = CreateFrame();
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(frame->m_languageIndex, 3);

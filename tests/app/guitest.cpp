@@ -18,12 +18,12 @@
 
 #include "app/pictures.h"
 #include "tests/app/native.h"
+#include "tests/support/files.h"
+#include "tests/support/pontiroini.h"
 #include "tests/support/scratchfolder.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace
 {
@@ -78,15 +78,17 @@ void WizardTest::TearDown()
 
 void WizardTest::WriteIni(const std::string& text)
 {
-    std::ofstream(m_folder + "/Pontiro.ini") << text;
+    ASSERT_TRUE(WriteFile(m_folder + "/Pontiro.ini", text));
+}
+
+void WizardTest::WriteIni(const PontiroIni& ini)
+{
+    WriteIni(ini.Text());
 }
 
 std::string WizardTest::ReadIniText() const
 {
-    std::ifstream in(m_folder + "/Pontiro.ini");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile(m_folder + "/Pontiro.ini");
 }
 
 wxString WizardTest::IniValue(const wxString& key) const

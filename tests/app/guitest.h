@@ -17,6 +17,7 @@
 
 #include <wx/sizer.h>
 class wxWindow;
+class PontiroIni;
 class ScratchFolder;
 
 // The wizard window with its state open to the tests.
@@ -85,6 +86,7 @@ protected:
 
     // Writes "Pontiro.ini" in the working folder.
     void WriteIni(const std::string& text);
+    void WriteIni(const PontiroIni& ini);
     // The file as it is on disk now ("" when there is none).
     std::string ReadIniText() const;
     // One entry of the file on disk; "<missing>" when it is not there.

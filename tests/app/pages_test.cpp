@@ -1,6 +1,7 @@
 // The page builders and the result and done pages: the controls each
 // creates, their texts and their first state.
 #include "tests/app/guitest.h"
+#include "tests/support/pontiroini.h"
 
 #include "app/ids.h"
 #include "crypt/seal.h"
@@ -23,7 +24,7 @@ protected:
     void SetUp() override
     {
         WizardTest::SetUp();
-        WriteIni("[Pontiro]\nlanguage=en\n");
+        WriteIni(PontiroIni().Language("en"));
         frame = CreateFrame();
     }
 

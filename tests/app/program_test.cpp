@@ -2,6 +2,7 @@
 // title, size and icon, and the close box ends it with the configuration
 // written.
 #include "tests/app/guitest.h"
+#include "tests/support/pontiroini.h"
 
 #include "app/app.h"
 #include "tests/app/native.h"
@@ -12,7 +13,7 @@ TEST_F(WizardTest, ProgramShowsItsWindowAndClosesFromTheCloseBox)
 {
     const char* path = std::getenv("PONTIRO_PROGRAM");
     ASSERT_NE(path, nullptr) << "PONTIRO_PROGRAM is not set";
-    WriteIni("[Pontiro]\nlanguage=fr\n");
+    WriteIni(PontiroIni().Language("fr"));
 
     OtherProgram program;
     ASSERT_TRUE(program.Start(path)) << path;
@@ -39,7 +40,7 @@ TEST_F(WizardTest, ProgramShowsItsWindowAndClosesFromTheCloseBox)
 // there).
 TEST_F(WizardTest, ProgramWindowCarriesItsIcon)
 {
-    WriteIni("[Pontiro]\nlanguage=en\n");
+    WriteIni(PontiroIni().Language("en"));
     wxPontiroFrame* frame = CreateProgramWindow();
     frame->Show();
     Pump(100);

@@ -1,6 +1,7 @@
 // A picture of every page, saved under the build tree
 // (tests/app/screenshots/) for a person to look at.
 #include "tests/app/guitest.h"
+#include "tests/support/pontiroini.h"
 
 #include "app/ids.h"
 
@@ -44,7 +45,7 @@ protected:
 
 TEST_F(ScreenshotTest, EveryPage)
 {
-    WriteIni("[Pontiro]\nlanguage=de\n");
+    WriteIni(PontiroIni().Language("de"));
     TestFrame* frame = CreateFrame();
     frame->Move(0, 0);
     frame->Show();

@@ -1,6 +1,7 @@
 // The page texts as a person sees them: black glyphs straight on the
 // background picture, no box, every line where it belongs.
 #include "tests/app/guitest.h"
+#include "tests/support/pontiroini.h"
 
 #include <wx/font.h>
 
@@ -85,7 +86,7 @@ protected:
     void SetUp() override
     {
         WizardTest::SetUp();
-        WriteIni("[Pontiro]\nlanguage=en\n");
+        WriteIni(PontiroIni().Language("en"));
         frame = CreateFrame();
         frame->Move(0, 0);
         frame->Show();

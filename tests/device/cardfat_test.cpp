@@ -3,7 +3,7 @@
 #include "device/vdxrdevcard.h"
 
 #include "devicetest.h"
-#include "fatcard.h"
+#include "tests/support/mountedcard.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +46,8 @@ protected:
         ASSERT_TRUE(card->WriteFromMemory(bytes, path)) << card->GetErrorText();
     }
 
-    TempFolder dir;
-    MountedCard mounted{dir.Path()};
+    ScratchFolder dir;
+    MountedCard mounted{dir.Utf8Path()};
     std::unique_ptr<VDXRDEVCARD> card;
     EventLog log;
 };
@@ -61,12 +61,12 @@ TEST_F(FatCardTest, FoldersAreCaseInsensitive)
     EXPECT_TRUE(card->CreateDir("/kelvo/Cameras/Fixed", true));
     EXPECT_EQ(card->GetErrorCode(), 0);
     EXPECT_TRUE(card->CreateDir("/KELVO/CAMERAS", true));
-    EXPECT_EQ(Entries(mounted.Root()), Names{"Kelvo"});
-    EXPECT_EQ(Entries(Local("Kelvo")), Names{"Cameras"});
+    EXPECT_EQ(FolderEntries(mounted.Root()), Names{"Kelvo"});
+    EXPECT_EQ(FolderEntries(Local("Kelvo")), Names{"Cameras"});
     EXPECT_TRUE(card->DirExists("/KELVO/cameras/fixed/"));
     EXPECT_TRUE(card->CreatePath("/Kelvo/Cameras/Mobile", 2));
     EXPECT_FALSE(card->CreatePath("/Other/Cameras/Mobile", 2));
-    EXPECT_EQ(Entries(Local("Kelvo/Cameras")), (Names{"Fixed", "Mobile"}));
+    EXPECT_EQ(FolderEntries(Local("Kelvo/Cameras")), (Names{"Fixed", "Mobile"}));
     ExpectCleanImage();
 }
 
@@ -99,7 +99,7 @@ TEST_F(FatCardTest, NamesFatRefusesFailWithTheirRecord)
         {
             EXPECT_EQ(card->GetErrorText(), c.text);
         }
-        EXPECT_EQ(Entries(Local("Kelvo")), Names{});
+        EXPECT_EQ(FolderEntries(Local("Kelvo")), Names{});
     }
     ExpectCleanImage();
 }
@@ -141,7 +141,7 @@ TEST_F(FatCardTest, ReplacesAnExistingFileWhole)
     log.events.clear();
     Write("/KELVO/SPEEDCAM.TXT", shorter);
     EXPECT_EQ(log.events, (std::vector<std::string>{"started", "0", "40", "81", "100", "100", "finished"}));
-    EXPECT_EQ(ReadFile(Local("Kelvo/speedcam.txt")), shorter);
+    EXPECT_EQ(ReadFileBytes(Local("Kelvo/speedcam.txt")), shorter);
 
     const Bytes longer = Pattern(400000, 3);
     WriteFile(dir / "local.bin", longer);
@@ -150,10 +150,10 @@ TEST_F(FatCardTest, ReplacesAnExistingFileWhole)
     ASSERT_TRUE(card->ReadToMemory("/Kelvo/speedcam.txt", back));
     EXPECT_EQ(back, longer);
     ASSERT_TRUE(card->CopyFromDevice("/Kelvo/speedcam.txt", dir / "copy.bin"));
-    EXPECT_EQ(ReadFile(dir / "copy.bin"), longer);
+    EXPECT_EQ(ReadFileBytes(dir / "copy.bin"), longer);
 
     // One file, whatever its case on the card, and no temporary left over.
-    EXPECT_EQ(Entries(Local("Kelvo")).size(), 1u);
+    EXPECT_EQ(FolderEntries(Local("Kelvo")).size(), 1u);
     ExpectCleanImage();
 }
 }

@@ -3,7 +3,7 @@
 #include "device/vdxrdevcard.h"
 
 #include "devicetest.h"
-#include "fatcard.h"
+#include "tests/support/mountedcard.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,8 @@ class FullCardTest : public testing::TestWithParam<FullCard>
 TEST_P(FullCardTest, AFailedWriteLeavesThePreviousFile)
 {
     const FullCard& c = GetParam();
-    TempFolder dir;
-    MountedCard mounted(dir.Path());
+    ScratchFolder dir;
+    MountedCard mounted(dir.Utf8Path());
     PONTIRO_REQUIRE_MOUNT(c.mount(mounted));
 
     VDXRDEVCARD card(mounted.Root());
@@ -40,7 +40,7 @@ TEST_P(FullCardTest, AFailedWriteLeavesThePreviousFile)
     ASSERT_TRUE(card.CreateDir("/Kelvo", false));
     const Bytes old = Pattern(c.oldSize, 11);
     ASSERT_TRUE(card.WriteFromMemory(old, "/Kelvo/speedcam.txt"));
-    const std::vector<std::string> before = Entries(mounted.Root() + "/Kelvo");
+    const std::vector<std::string> before = FolderEntries(mounted.Root() + "/Kelvo");
     WriteFile(dir / "big.bin", Pattern(c.newSize, 12));
 
     struct Attempt
@@ -66,14 +66,14 @@ TEST_P(FullCardTest, AFailedWriteLeavesThePreviousFile)
         ASSERT_GE(log.events.size(), 3u);
         EXPECT_EQ(log.events.front(), "started");
         EXPECT_EQ(log.events.back(), "failed");
-        EXPECT_EQ(ReadFile(mounted.Root() + "/Kelvo/speedcam.txt"), old);
-        EXPECT_EQ(Entries(mounted.Root() + "/Kelvo"), before);
+        EXPECT_EQ(ReadFileBytes(mounted.Root() + "/Kelvo/speedcam.txt"), old);
+        EXPECT_EQ(FolderEntries(mounted.Root() + "/Kelvo"), before);
     }
 
     // The room is back: the same write now succeeds.
     ASSERT_TRUE(card.DeleteFile("/Kelvo/speedcam.txt"));
     EXPECT_TRUE(card.WriteFromMemory(Pattern(c.newSize, 12), "/Kelvo/speedcam.txt"));
-    EXPECT_EQ(ReadFile(mounted.Root() + "/Kelvo/speedcam.txt"), Pattern(c.newSize, 12));
+    EXPECT_EQ(ReadFileBytes(mounted.Root() + "/Kelvo/speedcam.txt"), Pattern(c.newSize, 12));
 }
 
 // Pulls the card out once a transfer has reached the given percentage.
@@ -103,8 +103,8 @@ private:
 
 TEST(PulledCard, ThePreviousFileSurvivesAWriteCutShort)
 {
-    TempFolder dir;
-    MountedCard mounted(dir.Path());
+    ScratchFolder dir;
+    MountedCard mounted(dir.Utf8Path());
     PONTIRO_REQUIRE_MOUNT(mounted.MountFat(40 * 1024, 32));
     const Bytes old = Pattern(200000, 21);
     {

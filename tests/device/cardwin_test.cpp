@@ -1,5 +1,6 @@
 // The memory-card device where the card is a drive letter.
 #include "device/vdxrdevcard.h"
+#include "tests/support/scratchfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -33,20 +34,15 @@ class CardDriveTest : public testing::Test
 protected:
     void SetUp() override
     {
-        wxString temp = wxFileName::CreateTempFileName("pnt");
+        wxString temp = m_folder.Path();
         ASSERT_FALSE(temp.empty());
-        wxRemoveFile(temp);
-        ASSERT_TRUE(wxFileName::Mkdir(temp, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL));
         m_local = temp;
         temp.Replace("\\", "/");
         m_drive = temp[0];
         m_device = temp.Mid(2);
     }
-    void TearDown() override
-    {
-        wxFileName::Rmdir(m_local, wxPATH_RMDIR_RECURSIVE);
-    }
 
+    ScratchFolder m_folder;
     wxString m_local;
     wxChar m_drive = 0;
     wxString m_device;

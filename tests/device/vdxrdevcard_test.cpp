@@ -42,16 +42,16 @@ void ExpectRecord(const VDXRDEV& device, int code, const wxString& text)
 class CardTest : public testing::Test
 {
 protected:
-    CardTest() : card(dir.Path())
+    CardTest() : card(dir.Utf8Path())
     {
         MakeDirs(dir / "Kelvo/Sub");
         MakeDirs(dir / "Kelvo/.HiddenDir");
-        WriteText(dir / "Kelvo/old.bin", "old contents");
-        WriteText(dir / "Kelvo/.hidden", "x");
+        WriteFile(dir / "Kelvo/old.bin", "old contents");
+        WriteFile(dir / "Kelvo/.hidden", "x");
         card.SetEventHandler(&log);
     }
 
-    TempFolder dir;
+    ScratchFolder dir;
     VDXRDEVCARD card;
     EventLog log;
 };
@@ -94,12 +94,12 @@ TEST(CardMapPath, JoinsTheRootAndRefusesWhatCannotBeOnTheCard)
 
 TEST(CardConnect, SucceedsAlwaysAndTellsWhetherTheCardIsThere)
 {
-    TempFolder dir;
+    ScratchFolder dir;
     struct Case
     {
         std::string root;
         bool connected;
-    } cases[] = {{dir.Path(), true}, {dir / "gone", false}, {"", false}};
+    } cases[] = {{dir.Utf8Path(), true}, {dir / "gone", false}, {"", false}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.root);
@@ -179,10 +179,10 @@ TEST(CardCreateDir, RecursiveOrNot)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        TempFolder dir;
+        ScratchFolder dir;
         MakeDirs(dir / "X/Y");
-        WriteText(dir / "X/file", "f");
-        VDXRDEVCARD card(dir.Path());
+        WriteFile(dir / "X/file", "f");
+        VDXRDEVCARD card(dir.Utf8Path());
         card.SetError(DEVICE_ERR_READ, "stale", 1);
         EXPECT_EQ(card.CreateDir(c.path, c.recursive), c.result);
         ExpectRecord(card, c.code, c.code ? wxString(c.path) : wxString());
@@ -190,7 +190,7 @@ TEST(CardCreateDir, RecursiveOrNot)
         {
             EXPECT_TRUE(PathExists(dir / c.made));
         }
-        EXPECT_FALSE(PathExists(dir.Path() + "/../Z"));
+        EXPECT_FALSE(PathExists(dir.Utf8Path() + "/../Z"));
     }
 }
 
@@ -245,10 +245,10 @@ TEST_F(CardTest, WriteFromMemoryReplacesTheWholeFile)
         ExpectRecord(card, 0, wxString());
         EXPECT_EQ(log.events, c.events);
         wxString local = card.MapPath(c.path);
-        EXPECT_EQ(ReadFile(local.ToStdString()), bytes);
+        EXPECT_EQ(ReadFileBytes(local.ToStdString()), bytes);
     }
     // No temporary is left behind.
-    EXPECT_EQ(Entries(dir / "Kelvo"), (std::vector<std::string>{
+    EXPECT_EQ(FolderEntries(dir / "Kelvo"), (std::vector<std::string>{
                   ".HiddenDir", ".hidden", "Sub", "back.bin", "empty.bin", "new.bin", "old.bin"}));
 }
 
@@ -256,7 +256,7 @@ TEST_F(CardTest, WriteBytesGoesThroughWriteFromMemory)
 {
     const Bytes bytes = Pattern(6144);
     EXPECT_TRUE(card.WriteBytes(bytes.data(), "/Kelvo/lib.dll", 6144));
-    EXPECT_EQ(ReadFile(dir / "Kelvo/lib.dll"), bytes);
+    EXPECT_EQ(ReadFileBytes(dir / "Kelvo/lib.dll"), bytes);
     EXPECT_EQ(log.events, (Events{"started", "0", "100", "100", "finished"}));
 }
 
@@ -303,7 +303,7 @@ TEST_F(CardTest, TransfersThatCannotOpenTheirFiles)
         {"read, refused path", [&] { return card.ReadToMemory("Kelvo/old.bin", vector); },
          DEVICE_ERR_OPEN, "<Kelvo/old.bin"},
     };
-    const std::vector<std::string> before = Entries(dir / "Kelvo");
+    const std::vector<std::string> before = FolderEntries(dir / "Kelvo");
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -312,13 +312,13 @@ TEST_F(CardTest, TransfersThatCannotOpenTheirFiles)
         EXPECT_FALSE(c.run());
         ExpectRecord(card, c.code, c.text);
         EXPECT_EQ(log.events, (Events{"started"}));
-        EXPECT_EQ(Entries(dir / "Kelvo"), before);
+        EXPECT_EQ(FolderEntries(dir / "Kelvo"), before);
         EXPECT_FALSE(PathExists(dir / "out"));
         EXPECT_FALSE(PathExists(dir / "Nope"));
         EXPECT_FALSE(PathExists(dir / "x.bin"));
     }
     EXPECT_TRUE(vector.empty());
-    EXPECT_EQ(ReadFile(dir / "Kelvo/old.bin"), Bytes({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't', 's'}));
+    EXPECT_EQ(ReadFileBytes(dir / "Kelvo/old.bin"), Bytes({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't', 's'}));
 }
 
 TEST_F(CardTest, CopyToDeviceCopiesInWriteChunks)
@@ -341,7 +341,7 @@ TEST_F(CardTest, CopyToDeviceCopiesInWriteChunks)
         EXPECT_TRUE(card.CopyToDevice(dir / "src.bin", "/Kelvo/old.bin"));
         ExpectRecord(card, 0, wxString());
         EXPECT_EQ(log.events, c.events);
-        EXPECT_EQ(ReadFile(dir / "Kelvo/old.bin"), bytes);
+        EXPECT_EQ(ReadFileBytes(dir / "Kelvo/old.bin"), bytes);
     }
 }
 
@@ -352,8 +352,8 @@ TEST_F(CardTest, CopyToDeviceFromASourceWhoseReadsFail)
     EXPECT_FALSE(card.CopyToDevice("/proc/self/mem", "/Kelvo/old.bin"));
     ExpectRecord(card, DEVICE_ERR_READ, "</proc/self/mem");
     EXPECT_EQ(log.events, (Events{"started", "0", "failed"}));
-    EXPECT_EQ(ReadFile(dir / "Kelvo/old.bin").size(), 12u);
-    EXPECT_EQ(Entries(dir / "Kelvo"), (std::vector<std::string>{".HiddenDir", ".hidden", "Sub", "old.bin"}));
+    EXPECT_EQ(ReadFileBytes(dir / "Kelvo/old.bin").size(), 12u);
+    EXPECT_EQ(FolderEntries(dir / "Kelvo"), (std::vector<std::string>{".HiddenDir", ".hidden", "Sub", "old.bin"}));
 }
 
 TEST_F(CardTest, CopyToDeviceFromAnUnreadableSource)
@@ -383,11 +383,11 @@ TEST_F(CardTest, CopyFromDeviceCopiesInReadChunks)
         log.events.clear();
         const Bytes bytes = Pattern(c.size, 3);
         WriteFile(dir / "Kelvo/card.bin", bytes);
-        WriteText(dir / "local.bin", "previous local contents, longer than some");
+        WriteFile(dir / "local.bin", "previous local contents, longer than some");
         EXPECT_TRUE(card.CopyFromDevice("/Kelvo/card.bin", dir / "local.bin"));
         ExpectRecord(card, 0, wxString());
         EXPECT_EQ(log.events, c.events);
-        EXPECT_EQ(ReadFile(dir / "local.bin"), bytes);
+        EXPECT_EQ(ReadFileBytes(dir / "local.bin"), bytes);
     }
 }
 
@@ -478,10 +478,10 @@ TEST(CardMapExtra, ReadsTheMarkedTextOfTheLicenseFile)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        TempFolder dir;
+        ScratchFolder dir;
         MakeDirs(dir / "Kelvo");
         WriteFile(dir / "Kelvo/license.db", c.contents);
-        VDXRDEVCARD card(dir.Path());
+        VDXRDEVCARD card(dir.Utf8Path());
         card.SetError(DEVICE_ERR_READ, "stale", 1);
         EXPECT_EQ(card.GetMapExtra(), wxString(c.expected));
         ExpectRecord(card, 0, wxString());
@@ -490,8 +490,8 @@ TEST(CardMapExtra, ReadsTheMarkedTextOfTheLicenseFile)
 
 TEST(CardMapExtra, EmptyWithoutALicenseFile)
 {
-    TempFolder dir;
-    VDXRDEVCARD card(dir.Path());
+    ScratchFolder dir;
+    VDXRDEVCARD card(dir.Utf8Path());
     EXPECT_TRUE(card.GetMapExtra().empty());
     MakeDirs(dir / "Kelvo/license.db");   // a folder of that name
     EXPECT_TRUE(card.GetMapExtra().empty());
@@ -503,12 +503,12 @@ TEST(CardMapExtra, EmptyWithoutALicenseFile)
 
 TEST(CardFindLicenseFile, FindsTheFolderOnARealCard)
 {
-    TempFolder dir;
+    ScratchFolder dir;
     MakeDirs(dir / "Navi/Kelvo");
     MakeDirs(dir / "Music/Album");
     for (const char* name : {"license.db", "data.zip", "device.vdx"})
-        WriteText(dir / "Navi/Kelvo/" + name, "x");
-    VDXRDEVCARD card(dir.Path());
+        WriteFile(dir / "Navi/Kelvo/" + name, "x");
+    VDXRDEVCARD card(dir.Utf8Path());
     EXPECT_EQ(card.FindLicenseFile(false), "/Navi/Kelvo/license.db");
     EXPECT_TRUE(card.CreatePath("/Navi/Kelvo/Cameras/Fixed", 2));
     EXPECT_TRUE(PathExists(dir / "Navi/Kelvo/Cameras/Fixed"));

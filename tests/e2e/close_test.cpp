@@ -57,8 +57,8 @@ TEST_F(CloseMidRun, CancelDuringAStalledDownload)
     m_driver->Pump(0.3);
     EXPECT_LT(CloseAndWait(true), 5.0);
     // Nothing of the run reached the device.
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Contacts"));
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Contacts"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Speedcams"));
 }
 
 // The server takes the request and never answers, not even with a head.
@@ -79,8 +79,8 @@ TEST_P(CloseDuringAHeadStall, EndsAtOnceWithNothingWritten)
     m_driver->Pump(0.3);
     ASSERT_EQ(m_driver->PageState(), PAGE_UPDATING) << m_driver->Title();
     EXPECT_LT(CloseAndWait(GetParam()), 5.0);
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Contacts"));
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Contacts"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Speedcams"));
 }
 
 INSTANTIATE_TEST_SUITE_P(CancelOrCloseBox, CloseDuringAHeadStall, ::testing::Bool(),
@@ -97,7 +97,7 @@ TEST_F(CloseMidRun, CloseBoxDuringASlowDownload)
     RunUntilStep("db4");
     m_driver->Pump(0.2);
     EXPECT_LT(CloseAndWait(false), 5.0);
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Speedcams"));
 }
 
 TEST_F(CloseMidRun, CancelDuringTheUpload)
@@ -113,7 +113,7 @@ TEST_F(CloseMidRun, CancelDuringTheUpload)
     // The file being written was finished; none after it was begun.
     const std::string written = ReadFile(m_device + kNav + "/Speedcams/speedcams.txt");
     EXPECT_TRUE(written == Content("radars") || written == "previous\n") << written.size();
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams/speedcams_mobile.txt"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Speedcams/speedcams_mobile.txt"));
 }
 
 } // namespace

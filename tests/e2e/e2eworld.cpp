@@ -2,6 +2,7 @@
 
 #include "app/frame.h"
 #include "sync/navfolder.h"
+#include "tests/support/pontiroini.h"
 
 #include <wx/init.h>
 
@@ -9,8 +10,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 const char* const kEmail = "anna@kelvonet.example";
 const char* const kPassword = "s3cret&=";
@@ -33,8 +32,8 @@ const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnv
 
 void E2EWorld::SetUp()
 {
-    char pattern[] = "/tmp/pontiro-e2e-XXXXXX";
-    m_dir = ::mkdtemp(pattern);
+    m_dir = m_scratch.Utf8Path();
+    ASSERT_FALSE(m_dir.empty()) << "cannot make a scratch folder";
     m_work = m_dir + "/work";
     m_device = m_dir + "/device";
     ::mkdir(m_work.c_str(), 0700);
@@ -69,7 +68,6 @@ void E2EWorld::TearDown()
     if (m_service)
         m_service->Stop();
     (void)::chdir(m_oldCwd.c_str());
-    std::system(("rm -rf '" + m_dir + "'").c_str());
 }
 
 void E2EWorld::SetContent(const std::string& item, const std::string& bytes)
@@ -92,13 +90,7 @@ void E2EWorld::WriteConfiguration(const std::string& host, bool memoryCard)
 {
     const std::string server =
         host.empty() ? "127.0.0.1:" + std::to_string(m_service ? m_service->Port() : 1) : host;
-    WriteFile(m_work + "/Pontiro.ini",
-              "[Pontiro]\nlanguage=en\nusememorycard=" + std::string(memoryCard ? "1" : "0") +
-                  "\n[addressbook]\nhostname=" + server +
-                  "\nurl=/kelvonet/pnd\ndir=Contacts\nfilename=addressbook.vcf\n"
-                  "[speedcam]\nhostname=" + server +
-                  "\nurl=/kelvonet/pnd\ndir=Speedcams\nfilename=speedcams.txt\n"
-                  "filenamev2=speedcams_mobile.txt\nfilenamestatic=speedcams_fixed.txt\n");
+    PontiroIni::Installation(server).MemoryCard(memoryCard).Write(m_work + "/Pontiro.ini");
 }
 
 void E2EWorld::PrepareDockedDevice(const std::string& profile, const std::string& navFolder)
@@ -106,36 +98,7 @@ void E2EWorld::PrepareDockedDevice(const std::string& profile, const std::string
     WriteFile(m_device + "/devicesim.ini", profile + "\n");
     ::mkdir((m_device + "/windows").c_str(), 0700);
     if (!navFolder.empty())
-        WriteFile(m_device + "/" + navFolder + "/license.db", Utf16License("KELVO"));
-}
-
-std::string E2EWorld::ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool E2EWorld::FileExists(const std::string& path)
-{
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-void E2EWorld::WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::system(("mkdir -p \"$(dirname '" + path + "')\"").c_str());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string E2EWorld::Utf16License(const std::string& mapExtra)
-{
-    std::string out;
-    for (char c : mapExtra)
-    {
-        out += c;
-        out += '\0';
-    }
-    return out + std::string(2, '\0');
+        WriteFile(m_device + "/" + navFolder + "/license.db", LicenseFile("KELVO"));
 }
 
 void E2EWorld::OpenAndConnect(const std::string& cardFolder)

@@ -5,6 +5,9 @@
 #define PONTIRO_TESTS_E2E_E2EWORLD_H
 
 #include "driver/wizarddriver.h"
+#include "tests/support/files.h"
+#include "tests/support/licensefile.h"
+#include "tests/support/scratchfolder.h"
 #include "webservice/standinservice.h"
 
 #include <gtest/gtest.h>
@@ -32,19 +35,14 @@ protected:
     // ("" for none) holding "license.db".
     void PrepareDockedDevice(const std::string& profile, const std::string& navFolder = "SDMMC Card/Kelvo");
 
-    // A file below a folder on the host; "" when missing.
-    static std::string ReadFile(const std::string& path);
-    static bool FileExists(const std::string& path);
-    static void WriteFile(const std::string& path, const std::string& bytes);
-    static std::string Utf16License(const std::string& mapExtra);
-
     // Opens the window and walks from the welcome page to a connection
     // result (docked unless a card folder is given).
     void OpenAndConnect(const std::string& cardFolder = std::string());
     // From a successful connection to the end of a run.
     void RunWith(bool addressBook, bool speedCams, const std::string& email, const std::string& password);
 
-    std::string m_dir;
+    ScratchFolder m_scratch;
+    std::string m_dir; // m_scratch's path
     std::string m_work;
     std::string m_device; // the simulated device's "/"
     StandInService::Options m_options;

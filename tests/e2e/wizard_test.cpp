@@ -5,12 +5,11 @@
 
 #include "app/dialogs.h"
 #include "app/frame.h"
-#include "tests/device/fatcard.h"
-#include "tests/http/tinyproxyprocess.h"
+#include "tests/support/mountedcard.h"
+#include "tests/support/tinyproxy.h"
 
 #include <chrono>
 #include <cstdlib>
-#include <dirent.h>
 #include <sys/stat.h>
 
 namespace
@@ -120,7 +119,7 @@ TEST_F(Wizard, WrongLoginRetriesAtTheLoginPage)
     m_driver->SetLogin(wxString::FromUTF8(kEmail), wxString::FromUTF8(kPassword));
     m_driver->ClickNext();
     ASSERT_TRUE(m_driver->WaitForPage(PAGE_DONE, 60)) << m_driver->Title();
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Contacts/addressbook.vcf.tmp"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Contacts/addressbook.vcf.tmp"));
     EXPECT_EQ(ReadFile(m_device + kNav + "/Contacts/addressbook.vcf"), Content("addressbook"));
 }
 
@@ -164,8 +163,8 @@ TEST_F(Wizard, ServerFailuresEndOnTheirResultPage)
         EXPECT_EQ(m_driver->NextLabel(), retry ? wxT("Retry") : wxT("Finish"));
         EXPECT_EQ(m_driver->IsCancelEnabled(), retry);
         // Nothing of a failed download reaches the device.
-        EXPECT_FALSE(FileExists(m_device + kNav + "/Contacts"));
-        EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams"));
+        EXPECT_FALSE(PathExists(m_device + kNav + "/Contacts"));
+        EXPECT_FALSE(PathExists(m_device + kNav + "/Speedcams"));
         m_driver.reset();
         if (m_service)
             m_service->Stop();
@@ -247,8 +246,8 @@ TEST_F(Wizard, DockedUploadFailureRemovesTheFailedFile)
     EXPECT_EQ(m_driver->NextLabel(), wxT("Finish"));
     EXPECT_EQ(m_driver->Steps(), "db2 de2 db3 de3 db4 de4 de5 ub2 ue2 ub3 ue6");
     EXPECT_EQ(ReadFile(m_device + kNav + "/Contacts/addressbook.vcf"), Content("addressbook"));
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams/speedcams.txt"));
-    EXPECT_FALSE(FileExists(m_device + kNav + "/Speedcams/speedcams_mobile.txt"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Speedcams/speedcams.txt"));
+    EXPECT_FALSE(PathExists(m_device + kNav + "/Speedcams/speedcams_mobile.txt"));
 }
 
 TEST_F(Wizard, ThroughTheSystemProxyAndAroundIt)
@@ -293,7 +292,7 @@ TEST_F(Wizard, MemoryCardOnAMountedFatFileSystem)
     ::mkdir((m_dir + "/fat").c_str(), 0700);
     MountedCard card(m_dir + "/fat");
     PONTIRO_REQUIRE_MOUNT(card.MountFat(8192, 12));
-    WriteFile(card.Root() + "/Kelvo/license.db", Utf16License("xKELVO card"));
+    WriteFile(card.Root() + "/Kelvo/license.db", LicenseFile("xKELVO card"));
     StartService();
     WriteConfiguration(std::string(), true);
 
@@ -333,7 +332,7 @@ TEST_F(Wizard, MemoryCardUploadFailureKeepsThePreviousFile)
     ::mkdir((m_dir + "/tmpfs").c_str(), 0700);
     MountedCard card(m_dir + "/tmpfs");
     PONTIRO_REQUIRE_MOUNT(card.MountTmpfs(1024));
-    WriteFile(card.Root() + "/Kelvo/license.db", Utf16License("KELVO"));
+    WriteFile(card.Root() + "/Kelvo/license.db", LicenseFile("KELVO"));
     WriteFile(card.Root() + "/Kelvo/Speedcams/speedcams.txt", "previous cameras\n");
     SetContent("radars", std::string(3 << 20, 'n')); // more than the card holds
     StartService();
@@ -343,14 +342,7 @@ TEST_F(Wizard, MemoryCardUploadFailureKeepsThePreviousFile)
     EXPECT_EQ(m_driver->Title(), wxT("Synchronization not successful"));
     EXPECT_EQ(ReadFile(card.Root() + "/Kelvo/Speedcams/speedcams.txt"), "previous cameras\n");
     // No half-written file is left beside it.
-    DIR* folder = ::opendir((card.Root() + "/Kelvo/Speedcams").c_str());
-    ASSERT_NE(folder, nullptr);
-    std::vector<std::string> names;
-    while (dirent* entry = ::readdir(folder))
-        if (entry->d_name[0] != '.')
-            names.push_back(entry->d_name);
-    ::closedir(folder);
-    EXPECT_EQ(names, std::vector<std::string>{"speedcams.txt"});
+    EXPECT_EQ(FolderEntries(card.Root() + "/Kelvo/Speedcams"), std::vector<std::string>{"speedcams.txt"});
     m_driver.reset();
     EXPECT_TRUE(card.Unmount());
 }

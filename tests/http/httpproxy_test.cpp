@@ -4,7 +4,7 @@
 
 #include "tests/http/httpbuildertestsupport.h"
 #include "tests/http/scriptedserver.h"
-#include "tests/http/tinyproxyprocess.h"
+#include "tests/support/tinyproxy.h"
 #include "tests/http/wxsockets.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "simdevice.h"
 
 #include "device/vdxrdevrapi.h"
+#include "tests/support/files.h"
 
 #include <wx/arrstr.h>
 #include <wx/filefn.h>
@@ -13,8 +14,6 @@
 #include <windows.h>
 #endif
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -51,18 +50,6 @@ protected:
     VDXRDEVRAPI device;
     EventLog log;
 };
-
-Bytes ReadLocal(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteLocal(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 }
 
 TEST_F(RapiFiles, PathsInTheDevicesOwnFormWorkAndAreMarked)
@@ -233,7 +220,7 @@ TEST_F(RapiFiles, RefusedCreationIsAnOpenError)
     EXPECT_EQ((Lines{"started", "failed"}), log.events);
 
     const std::string local = Local("r.src");
-    WriteLocal(local, Pattern(10));
+    WriteFile(local, Pattern(10));
     EXPECT_FALSE(device.CopyToDevice(wxString::FromUTF8(local), wxS("/r.bin")));
     EXPECT_EQ(DEVICE_ERR_OPEN, device.GetErrorCode());
     wxRemoveFile(wxString::FromUTF8(local));
@@ -290,14 +277,14 @@ TEST_F(RapiFiles, CopyToDeviceAndBack)
     const Bytes bytes = Pattern(23456, 5);
     const std::string source = Local("src");
     const std::string back = Local("back");
-    WriteLocal(source, bytes);
+    WriteFile(source, bytes);
     ASSERT_TRUE(device.CopyToDevice(wxString::FromUTF8(source), wxS("/c.bin")));
     EXPECT_EQ(bytes, sim.GetFile("/c.bin"));
     ASSERT_TRUE(device.CopyFromDevice(wxS("/c.bin"), wxString::FromUTF8(back)));
-    EXPECT_EQ(bytes, ReadLocal(back));
+    EXPECT_EQ(bytes, ReadFileBytes(back));
     EXPECT_EQ("finished", log.events.back());
 
-    WriteLocal(source, Bytes());
+    WriteFile(source, Bytes());
     ASSERT_TRUE(device.CopyToDevice(wxString::FromUTF8(source), wxS("/c.bin")));
     EXPECT_TRUE(sim.Has("/c.bin"));
     EXPECT_TRUE(sim.GetFile("/c.bin").empty());
@@ -308,7 +295,7 @@ TEST_F(RapiFiles, CopyToDeviceAndBack)
 TEST_F(RapiFiles, CopyToDeviceWhoseLastWriteComesShortLeavesNoFile)
 {
     const std::string source = Local("src");
-    WriteLocal(source, Pattern(25000, 6));
+    WriteFile(source, Pattern(25000, 6));
     Fault("write_fault_path = /c.bin\nwrite_short_after = 24000\n");
     EXPECT_FALSE(device.CopyToDevice(wxString::FromUTF8(source), wxS("/c.bin")));
     EXPECT_EQ(DEVICE_ERR_WRITE, device.GetErrorCode());
@@ -335,7 +322,7 @@ TEST_F(RapiFiles, UnreadableLocalFileFailsTheUploadAndLeavesNoFile)
     // are plain and empty); what Windows has is a file another program holds
     // open without sharing: refused before the device file is touched.
     const std::string path = Local("held");
-    WriteLocal(path, Pattern(100, 1));
+    WriteFile(path, Pattern(100, 1));
     const wxString local = wxString::FromUTF8(path);
     const HANDLE holder = ::CreateFileW(local.wc_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,12 +1,11 @@
 #include "simdevice.h"
 
 #include "device/vdxrdev.h"
+#include "tests/support/files.h"
 
 #include <wx/filefn.h>
 #include <wx/utils.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -119,7 +118,7 @@ std::string SimDevice::Host(const std::string& devicePath) const
 
 void SimDevice::SetProfile(const std::string& text) const
 {
-    std::ofstream(m_root + "/devicesim.ini", std::ios::trunc) << text;
+    WriteFile(m_root + "/devicesim.ini", text);
 }
 
 void SimDevice::MakeFolder(const std::string& devicePath) const
@@ -129,14 +128,12 @@ void SimDevice::MakeFolder(const std::string& devicePath) const
 
 void SimDevice::PutFile(const std::string& devicePath, const Bytes& bytes) const
 {
-    std::ofstream out(Host(devicePath), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    WriteFile(Host(devicePath), bytes);
 }
 
 Bytes SimDevice::GetFile(const std::string& devicePath) const
 {
-    std::ifstream in(Host(devicePath), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadFileBytes(Host(devicePath));
 }
 
 bool SimDevice::Has(const std::string& devicePath) const

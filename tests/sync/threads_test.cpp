@@ -12,6 +12,7 @@
 #include "device/vdxrdevcard.h"
 #include "http/httpbuilder.h"
 #include "loopback/loopbacksocket.h"
+#include "tests/support/licensefile.h"
 #include "tests/support/scratchfolder.h"
 #include "webservice/standinservice.h"
 
@@ -578,17 +579,6 @@ TEST_F(UploadTest, StopMidUploadFinishesTheFileInHandOnly)
 
 // --- connection ---------------------------------------------------------------
 
-std::string Utf16(const std::string& ascii)
-{
-    std::string out;
-    for (char c : ascii)
-    {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
-
 class NeverLinkedDevice : public VDXRDEVCARD
 {
 public:
@@ -621,7 +611,7 @@ TEST(ConnectingThread, RecognisesAndFindsTheFolder)
     ASSERT_FALSE(card.Path().empty());
     VDXRDEVCARD device(card.DeviceRoot());
 
-    card.Write("Kelvo/license.db", Utf16("xxKELVO map") + std::string(2, '\0'));
+    card.Write("Kelvo/license.db", LicenseFile("xxKELVO map"));
     g_navFolder = wxT("/Kelvo/");
     Connection c = Connect(device);
     EXPECT_EQ(c.log, "c");
@@ -638,13 +628,13 @@ TEST(ConnectingThread, RecognisesAndFindsTheFolder)
     EXPECT_EQ(g_navFolder, NAV_FOLDER_DEFAULT);
 
     // Kind 2 falls back to the second folder, which then stays.
-    card.Write("Kelvo/license.db", Utf16("Kelvo5020 map"));
+    card.Write("Kelvo/license.db", Utf16Le(u"Kelvo5020 map"));
     c = Connect(device);
     EXPECT_EQ(c.kind, DEVICE_KIND_TARVIK);
     EXPECT_TRUE(c.folderFound);
     EXPECT_EQ(g_navFolder, NAV_FOLDER_TARVIK);
 
-    card.Write("Kelvo/license.db", Utf16("kelvo7070"));
+    card.Write("Kelvo/license.db", Utf16Le(u"kelvo7070"));
     c = Connect(device);
     EXPECT_EQ(c.log, "c");
     EXPECT_FALSE(c.recognised);

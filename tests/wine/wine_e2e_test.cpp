@@ -8,6 +8,9 @@
 #include "devicelib/devicelibraryimage.h"
 #include "driver/wizarddriver.h"
 #include "sync/navfolder.h"
+#include "tests/support/files.h"
+#include "tests/support/licensefile.h"
+#include "tests/support/pontiroini.h"
 
 #include <gtest/gtest.h>
 
@@ -32,43 +35,11 @@ public:
 
 const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
 
-wxString Env(const char* name)
+std::string Env(const char* name)
 {
     wxString value;
     wxGetEnv(wxString::FromAscii(name), &value);
-    return value;
-}
-
-std::string ReadFile(const wxString& path)
-{
-    wxFFile file(path, "rb");
-    std::string bytes;
-    if (!file.IsOpened())
-        return bytes;
-    char buffer[8192];
-    size_t n;
-    while ((n = file.Read(buffer, sizeof buffer)) > 0)
-        bytes.append(buffer, n);
-    return bytes;
-}
-
-void WriteFile(const wxString& path, const std::string& bytes)
-{
-    wxFileName::Mkdir(wxFileName(path).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
-    wxFFile file(path, "wb");
-    ASSERT_TRUE(file.IsOpened()) << path;
-    ASSERT_TRUE(file.Write(bytes.data(), bytes.size()));
-}
-
-std::string Utf16License(const std::string& mapExtra)
-{
-    std::string out;
-    for (char c : mapExtra)
-    {
-        out += c;
-        out += '\0';
-    }
-    return out + std::string(2, '\0');
+    return value.utf8_string();
 }
 
 class WineWizard : public ::testing::Test
@@ -88,7 +59,7 @@ protected:
 
     // The device file holds exactly what the service sent for item (the
     // contents are large: only their sizes are printed).
-    ::testing::AssertionResult Landed(const wxString& path, const char* item) const
+    ::testing::AssertionResult Landed(const std::string& path, const char* item) const
     {
         const std::string got = ReadFile(path);
         const std::string sent = Content(item);
@@ -101,22 +72,15 @@ protected:
     // "Pontiro.ini" in the working folder, naming the stand-in service.
     static void WriteConfiguration(bool memoryCard)
     {
-        const std::string server = Env("PONTIRO_E2E_SERVER").ToStdString();
-        WriteFile("Pontiro.ini",
-                  "[Pontiro]\nlanguage=en\nusememorycard=" + std::string(memoryCard ? "1" : "0") +
-                      "\n[addressbook]\nhostname=" + server +
-                      "\nurl=/kelvonet/pnd\ndir=Contacts\nfilename=addressbook.vcf\n"
-                      "[speedcam]\nhostname=" + server +
-                      "\nurl=/kelvonet/pnd\ndir=Speedcams\nfilename=speedcams.txt\n"
-                      "filenamev2=speedcams_mobile.txt\nfilenamestatic=speedcams_fixed.txt\n");
+        ASSERT_TRUE(PontiroIni::Installation(Env("PONTIRO_E2E_SERVER")).MemoryCard(memoryCard).Write("Pontiro.ini"));
     }
 
     void PrepareDockedDevice(const std::string& profile)
     {
         ASSERT_FALSE(m_device.empty());
-        WriteFile(m_device + "/devicesim.ini", profile + "\n");
-        wxFileName::Mkdir(m_device + "/windows", wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
-        WriteFile(m_device + "/SDMMC Card/Kelvo/license.db", Utf16License("KELVO"));
+        ASSERT_TRUE(WriteFile(m_device + "/devicesim.ini", profile + "\n"));
+        wxFileName::Mkdir(wxString::FromUTF8(m_device + "/windows"), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+        ASSERT_TRUE(WriteFile(m_device + "/SDMMC Card/Kelvo/license.db", LicenseFile("KELVO")));
     }
 
     void OpenAndConnect(const wxString& cardFolder = wxString())
@@ -155,8 +119,8 @@ protected:
         m_driver.reset();
     }
 
-    wxString m_content;
-    wxString m_device;
+    std::string m_content;
+    std::string m_device;
     std::unique_ptr<PontiroFrameDriver> m_driver;
 };
 
@@ -171,7 +135,7 @@ TEST_F(WineWizard, DockedDeviceBothContents)
     EXPECT_EQ(m_driver->Message(), wxT("Your Oselan connected successfully."));
     RunWith(true, true);
     EXPECT_EQ(m_driver->Steps(), "db2 de2 db3 de3 db4 de4 de5 ub2 ue2 ub3 ue3 ub4 ue4 ue5");
-    const wxString nav = m_device + "/SDMMC Card/Kelvo";
+    const std::string nav = m_device + "/SDMMC Card/Kelvo";
     EXPECT_TRUE(Landed(nav + "/Contacts/addressbook.vcf", "addressbook"));
     EXPECT_TRUE(Landed(nav + "/Speedcams/speedcams.txt", "radars"));
     EXPECT_TRUE(Landed(nav + "/Speedcams/speedcams_mobile.txt", "radarsv2"));
@@ -189,7 +153,7 @@ TEST_F(WineWizard, DockedDeviceBothContents)
 TEST_F(WineWizard, MemoryCardByDriveLetter)
 {
     ASSERT_TRUE(wxDirExists("E:\\")) << "drive E: is not mapped";
-    WriteFile("E:\\Kelvo\\license.db", Utf16License("xKELVO card"));
+    ASSERT_TRUE(WriteFile("E:\\Kelvo\\license.db", LicenseFile("xKELVO card")));
     WriteConfiguration(true);
     OpenAndConnect("E:\\Kelvo");
     EXPECT_EQ(g_navFolder, wxT("\\Kelvo/"));

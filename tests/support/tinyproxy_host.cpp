@@ -1,12 +1,11 @@
 // The Windows side of TinyproxyProcess: the proxies run on the host, started
 // by with-tinyproxy.sh around the test, which names them in the environment.
-#include "tests/http/tinyproxyprocess.h"
+#include "tests/support/tinyproxy.h"
 
 #include "loopback/loopbacksocket.h"
+#include "tests/support/files.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace
 {
@@ -51,8 +50,5 @@ TinyproxyProcess::~TinyproxyProcess() = default;
 
 std::string TinyproxyProcess::Log() const
 {
-    std::ifstream in(m_logFile);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile(m_logFile);
 }

@@ -1,6 +1,8 @@
-#include "tests/http/tinyproxyprocess.h"
+#include "tests/support/tinyproxy.h"
 
 #include "loopback/loopbacksocket.h"
+#include "tests/support/files.h"
+#include "tests/support/scratchfolder.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,10 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -45,14 +44,13 @@ bool WaitForExit(pid_t pid, std::chrono::milliseconds bound)
 
 TinyproxyProcess::TinyproxyProcess(const std::string& user, const std::string& password)
 {
-    char pattern[] = "/tmp/pontiro-tinyproxy-XXXXXX";
-    if (!::mkdtemp(pattern))
+    m_folder = std::make_unique<ScratchFolder>();
+    if (m_folder->Path().empty())
     {
         m_error = "cannot make a scratch folder";
         return;
     }
-    m_dir = pattern;
-    m_logFile = m_dir + "/tinyproxy.log";
+    m_logFile = *m_folder / "tinyproxy.log";
     // The port may be taken between our probe and tinyproxy's bind.
     for (int attempt = 0; attempt < 3 && !IsRunning(); ++attempt)
         Start(user, password);
@@ -61,38 +59,32 @@ TinyproxyProcess::TinyproxyProcess(const std::string& user, const std::string& p
 TinyproxyProcess::~TinyproxyProcess()
 {
     Stop();
-    if (!m_dir.empty())
-    {
-        std::remove((m_dir + "/tinyproxy.conf").c_str());
-        std::remove(m_logFile.c_str());
-        ::rmdir(m_dir.c_str());
-    }
 }
 
 std::string TinyproxyProcess::Log() const
 {
-    std::ifstream in(m_logFile);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile(m_logFile);
 }
 
 bool TinyproxyProcess::Start(const std::string& user, const std::string& password)
 {
     // tinyproxy cannot be told to pick a port itself.
     m_port = loopback::UnusedPort();
-    const std::string conf = m_dir + "/tinyproxy.conf";
+    const std::string conf = *m_folder / "tinyproxy.conf";
+    std::string settings = "Port " + std::to_string(m_port) +
+                           "\n"
+                           "Listen 127.0.0.1\n"
+                           "Timeout 10\n"
+                           "MaxClients 8\n"
+                           "Allow 127.0.0.1\n"
+                           "LogLevel Info\n"
+                           "DisableViaHeader Yes\n";
+    if (!user.empty())
+        settings += "BasicAuth " + user + " " + password + "\n";
+    if (!WriteFile(conf, settings))
     {
-        std::ofstream out(conf);
-        out << "Port " << m_port << "\n"
-            << "Listen 127.0.0.1\n"
-            << "Timeout 10\n"
-            << "MaxClients 8\n"
-            << "Allow 127.0.0.1\n"
-            << "LogLevel Info\n"
-            << "DisableViaHeader Yes\n";
-        if (!user.empty())
-            out << "BasicAuth " << user << " " << password << "\n";
+        m_error = "cannot write " + conf;
+        return false;
     }
 
     posix_spawn_file_actions_t actions;

@@ -1,7 +1,7 @@
 // A memory card for the tests: a FAT image made with mkfs.vfat and mounted
 // with the FUSE FAT driver (fusefat), or a small tmpfs.
-#ifndef PONTIRO_TESTS_DEVICE_FATCARD_H
-#define PONTIRO_TESTS_DEVICE_FATCARD_H
+#ifndef PONTIRO_TESTS_SUPPORT_MOUNTEDCARD_H
+#define PONTIRO_TESTS_SUPPORT_MOUNTEDCARD_H
 
 #include <sys/types.h>
 

@@ -1,4 +1,4 @@
-#include "fatcard.h"
+#include "tests/support/mountedcard.h"
 
 #include <fcntl.h>
 #include <signal.h>

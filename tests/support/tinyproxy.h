@@ -1,18 +1,21 @@
 // A real forward proxy (Debian's tinyproxy) on a loopback port, for the
-// proxied paths of the HTTP client tests.
+// tests of proxied requests (the HTTP client's, the wizard's end to end).
 //
-// On Linux each object starts a tinyproxy of its own (tinyproxyprocess.cpp).
+// On Linux each object starts a tinyproxy of its own (tinyproxy_process.cpp).
 // A Windows test under Wine cannot start the host's Linux program, so
 // with-tinyproxy.sh starts one plain and one authenticating tinyproxy around
 // the test and names them in the environment; the object then stands for
-// the one with the credentials asked for (tinyproxyhost.cpp).
-#ifndef PONTIRO_TESTS_HTTP_TINYPROXYPROCESS_H
-#define PONTIRO_TESTS_HTTP_TINYPROXYPROCESS_H
+// the one with the credentials asked for (tinyproxy_host.cpp).
+#ifndef PONTIRO_TESTS_SUPPORT_TINYPROXY_H
+#define PONTIRO_TESTS_SUPPORT_TINYPROXY_H
 
+#include <memory>
 #include <string>
 #ifndef _WIN32
 #include <sys/types.h>
 #endif
+
+class ScratchFolder;
 
 class TinyproxyProcess
 {
@@ -35,7 +38,7 @@ private:
     bool Start(const std::string& user, const std::string& password);
     void Stop();
 
-    std::string m_dir;
+    std::unique_ptr<ScratchFolder> m_folder; // its configuration and log
     pid_t m_pid = -1;
 #endif
     std::string m_logFile;
