@@ -1,9 +1,11 @@
-// Helpers shared by the device tests: folders, UTF-16 bytes and a recorder
-// of device notifications, over the tests' support library.
+// Helpers shared by the device tests: folders and UTF-16 bytes, over the
+// tests' support library (the recorder of device notifications is
+// eventlog.h).
 #ifndef PONTIRO_TESTS_DEVICE_DEVICETEST_H
 #define PONTIRO_TESTS_DEVICE_DEVICETEST_H
 
-#include <wx/event.h>
+#include "eventlog.h"
+
 #include <wx/string.h>
 
 #include <cstddef>
@@ -19,14 +21,5 @@ typedef std::vector<unsigned char> Bytes;
 void MakeDirs(const std::string& path);
 // UTF-16LE bytes of a text given as 16-bit units.
 Bytes Utf16(const std::u16string& text);
-
-// Records the device notifications handed to it, as "started", the
-// percentage of a progress event, "finished" and "failed".
-class EventLog : public wxEvtHandler
-{
-public:
-    void QueueEvent(wxEvent* event) override;
-    std::vector<std::string> events;
-};
 
 #endif

@@ -3,8 +3,8 @@
 // test program's own LocalFree import through a function that tells the
 // provider about every release (DevSimReplyReleased), so the reply counters
 // mean there what they mean elsewhere.
-#ifndef PONTIRO_TESTS_RAPI_LOCALFREEWATCH_H
-#define PONTIRO_TESTS_RAPI_LOCALFREEWATCH_H
+#ifndef PONTIRO_TESTS_DEVICE_LOCALFREEWATCH_H
+#define PONTIRO_TESTS_DEVICE_LOCALFREEWATCH_H
 
 #ifdef _WIN32
 

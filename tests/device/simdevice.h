@@ -1,11 +1,11 @@
 // A simulated docked device for the Remote API tests: a scratch folder that
 // is the device's file system, its profile, and the provider's counters.
-#ifndef PONTIRO_TESTS_RAPI_SIMDEVICE_H
-#define PONTIRO_TESTS_RAPI_SIMDEVICE_H
+#ifndef PONTIRO_TESTS_DEVICE_SIMDEVICE_H
+#define PONTIRO_TESTS_DEVICE_SIMDEVICE_H
 
 #include "devicesim/devicesim.h"
+#include "eventlog.h"
 
-#include <wx/event.h>
 #include <wx/string.h>
 
 #include <string>
@@ -54,15 +54,6 @@ public:
 private:
     ScratchFolder m_folder;
     std::string m_root;  // m_folder's path in UTF-8
-};
-
-// Records device notifications: "started", the progress percentage,
-// "finished", "failed".
-class EventLog : public wxEvtHandler
-{
-public:
-    void QueueEvent(wxEvent* event) override;
-    std::vector<std::string> events;
 };
 
 // The simulated provider's file, and one that lacks CeRemoveDirectory

@@ -1,6 +1,5 @@
 #include "simdevice.h"
 
-#include "device/vdxrdev.h"
 #include "tests/support/files.h"
 
 #include <wx/filefn.h>
@@ -184,18 +183,4 @@ std::vector<std::string> SimDevice::Calls(const std::string& prefix)
             lines.push_back(line);
     }
     return lines;
-}
-
-void EventLog::QueueEvent(wxEvent* event)
-{
-    const int id = event->GetId();
-    if (id == ID_DEVICE_STARTED)
-        events.push_back("started");
-    else if (id == ID_DEVICE_FINISHED)
-        events.push_back("finished");
-    else if (id == ID_DEVICE_FAILED)
-        events.push_back("failed");
-    else if (id == ID_DEVICE_PROGRESS)
-        events.push_back(std::to_string(static_cast<wxThreadEvent*>(event)->GetInt()));
-    delete event;
 }
