@@ -93,14 +93,12 @@ bool AtomicFileWriter::Open(const wxString& target)
     return false;
 }
 
-bool AtomicFileWriter::Write(const void* data, std::size_t size)
+std::size_t AtomicFileWriter::Write(const void* data, std::size_t size)
 {
-    if (!m_file)
-        return false;
-    if (size == 0)
-        return true;
+    if (!m_file || size == 0)
+        return 0;
     wxLogNull noLog;
-    return m_file->Write(data, size) == size;
+    return m_file->Write(data, size);
 }
 
 bool AtomicFileWriter::Commit()

@@ -24,8 +24,9 @@ public:
     // Creates the temporary beside target; false when the target's folder is
     // missing or refuses new files, or the target is a folder.
     bool Open(const wxString& target);
-    // False when the bytes were not all written.
-    bool Write(const void* data, std::size_t size);
+    // How many of the bytes were written: fewer when the file system took
+    // only part of them, 0 when the write failed.
+    std::size_t Write(const void* data, std::size_t size);
     // Flushes, closes and renames the temporary over the target.
     bool Commit();
     // Closes and removes the temporary; the target is untouched.

@@ -37,7 +37,7 @@ constexpr wchar_t DEVICE_MARK_SOURCE = L'<';
 constexpr wchar_t DEVICE_MARK_DESTINATION = L'>';
 
 // Name of a byte vector in memory when it is one side of a transfer.
-constexpr const wchar_t* DEVICE_MEMORY_NAME_RAPI = L"[Memory]";
-constexpr const wchar_t* DEVICE_MEMORY_NAME_CARD = L"[MEMORY]";
+constexpr const wchar_t* kMemoryNameRapi = L"[Memory]";
+constexpr const wchar_t* kMemoryNameCard = L"[MEMORY]";
 
 #endif

@@ -1,7 +1,11 @@
 #include "device/vdxrdev.h"
 
+#include "device/transferends.h"
+
 #include <wx/arrstr.h>
+#include <wx/file.h>
 #include <wx/filefn.h>
+#include <wx/log.h>
 #include <wx/tokenzr.h>
 
 wxDEFINE_EVENT(EVT_DEVICE, wxThreadEvent);
@@ -14,6 +18,10 @@ const wxString DATA_FILE = wxS("data.zip");
 const wxString DEVICE_FILE = wxS("device.vdx");
 
 const int SEARCH_DEPTH = 4;
+
+// Writes in a row that the device reports done with 0 bytes before an
+// upload is given up: the transfer must not spin on a stuck device.
+const int kZeroWritesAllowed = 3;
 }
 
 VDXRDEV::VDXRDEV()
@@ -153,13 +161,194 @@ bool VDXRDEV::FailTransfer(std::int32_t code, const wxString& text, std::int32_t
     return false;
 }
 
-bool VDXRDEV::EndDownload(bool failed, const wxString& localPath)
+bool VDXRDEV::FailOpen(std::int32_t code, const wxString& text, std::int32_t systemError)
 {
-    if (!failed)
-        return FinishTransfer();
-    NotifyFailed();
-    wxRemoveFile(localPath);
+    SetError(code, text, systemError);
+    if (m_transferRules.openFailureNotifies)
+        NotifyFailed();
     return false;
+}
+
+bool VDXRDEV::FailUpload(DeviceWriter& to, std::int32_t code, const wxString& text,
+                         std::int32_t systemError)
+{
+    to.Discard();
+    return FailTransfer(code, text, systemError);
+}
+
+bool VDXRDEV::FailDownload(DeviceReader& from, DownloadTarget& to, std::int32_t code,
+                           const wxString& text, std::int32_t systemError)
+{
+    from.Close();
+    to.Discard();
+    return FailTransfer(code, text, systemError);
+}
+
+void VDXRDEV::PostProgress(int percent, int& posted)
+{
+    // A receiver gets at most one notice per whole percentage, however
+    // many pieces the file takes.
+    if (percent == posted)
+        return;
+    posted = percent;
+    NotifyProgress(percent);
+}
+
+std::unique_ptr<DeviceReader> VDXRDEV::OpenReader(const wxString&, std::int32_t& systemError)
+{
+    systemError = 0;
+    return nullptr;
+}
+
+std::unique_ptr<DeviceWriter> VDXRDEV::OpenWriter(const wxString&, std::int32_t& systemError)
+{
+    systemError = 0;
+    return nullptr;
+}
+
+bool VDXRDEV::FileToDevice(const wxString& localPath, const wxString& path)
+{
+    wxLogNull noLog;
+    wxFile local;
+    if (!OpenFileForReading(local, localPath))
+        return FailOpen(DEVICE_ERR_LOCAL_OPEN, SourceText(localPath), 0);
+    std::int32_t systemError = 0;
+    const std::unique_ptr<DeviceWriter> writer = OpenWriter(path, systemError);
+    if (!writer)
+        return FailOpen(DEVICE_ERR_OPEN, DestinationText(path), systemError);
+    ClearError();
+    LocalFileSource source(local, localPath);
+    return MoveToDevice(source, *writer, path);
+}
+
+bool VDXRDEV::MemoryToDevice(const std::vector<unsigned char>& bytes, const wxString& path)
+{
+    std::int32_t systemError = 0;
+    const std::unique_ptr<DeviceWriter> writer = OpenWriter(path, systemError);
+    if (!writer)
+        return FailOpen(DEVICE_ERR_OPEN, DestinationText(path), systemError);
+    // The record is left as the open left it: a path in the device's own
+    // form stays marked.
+    MemorySource source(bytes, m_transferRules.memoryName);
+    return MoveToDevice(source, *writer, path);
+}
+
+bool VDXRDEV::DeviceToFile(const wxString& path, const wxString& localPath)
+{
+    std::int32_t systemError = 0;
+    const std::unique_ptr<DeviceReader> reader = OpenReader(path, systemError);
+    if (!reader)
+        return FailOpen(DEVICE_ERR_OPEN, SourceText(path), systemError);
+    wxLogNull noLog;
+    wxFile local;
+    if (!local.Create(localPath, true, wxS_DEFAULT))
+    {
+        reader->Close();
+        return FailOpen(DEVICE_ERR_LOCAL_OPEN, DestinationText(localPath), 0);
+    }
+    ClearError();
+    LocalFileTarget target(local, localPath, m_transferRules.localWriteError);
+    return MoveFromDevice(*reader, target, path);
+}
+
+bool VDXRDEV::DeviceToMemory(const wxString& path, std::vector<unsigned char>& bytes)
+{
+    std::int32_t systemError = 0;
+    const std::unique_ptr<DeviceReader> reader = OpenReader(path, systemError);
+    if (!reader)
+    {
+        bytes.clear();
+        return FailOpen(DEVICE_ERR_OPEN, SourceText(path), systemError);
+    }
+    ClearError();
+    MemoryTarget target(bytes, m_transferRules.memoryName, m_transferRules.largestMemoryRead);
+    return MoveFromDevice(*reader, target, path);
+}
+
+bool VDXRDEV::MoveToDevice(UploadSource& from, DeviceWriter& to, const wxString& path)
+{
+    int posted = 0;
+    NotifyProgress(posted);
+    std::uint64_t size = 0;
+    if (!from.Size(size))
+        return FailUpload(to, DEVICE_ERR_READ, SourceText(from.Name()), 0);
+
+    std::uint64_t done = 0;
+    int zeroWrites = 0;
+    // A source that grows under the transfer is not followed for ever; the
+    // count check below fails it.
+    while (done <= size)
+    {
+        const unsigned char* data = nullptr;
+        std::size_t available = 0;
+        if (!from.Peek(to.LargestWrite(), data, available))
+            return FailUpload(to, DEVICE_ERR_READ, SourceText(from.Name()), 0);
+        if (available == 0)
+            break;
+        std::size_t written = 0;
+        std::int32_t systemError = 0;
+        if (!to.Write(data, available, written, systemError))
+            return FailUpload(to, DEVICE_ERR_WRITE, DestinationText(path), systemError);
+        // A short write goes on from where the device stopped; one that
+        // keeps taking nothing is given up.
+        if (written > available || (written == 0 && ++zeroWrites >= kZeroWritesAllowed))
+            return FailUpload(to, DEVICE_ERR_WRITE, DestinationText(path), 0);
+        if (written == 0)
+            continue;
+        zeroWrites = 0;
+        from.Consume(written);
+        done += written;
+        PostProgress(TransferPercent(done, size), posted);
+    }
+    if (done != size)
+        return FailUpload(to, DEVICE_ERR_WRITE, DestinationText(path), 0);
+    std::int32_t systemError = 0;
+    if (!to.Finish(systemError))
+        return FailUpload(to, DEVICE_ERR_WRITE, DestinationText(path), systemError);
+    return FinishTransfer();
+}
+
+bool VDXRDEV::MoveFromDevice(DeviceReader& from, DownloadTarget& to, const wxString& path)
+{
+    int posted = 0;
+    NotifyProgress(posted);
+    std::uint64_t size = 0;
+    if (!from.Size(size))
+        return FailDownload(from, to, DEVICE_ERR_READ, SourceText(path), 0);
+    std::int32_t code = to.Prepare(size);
+    if (code != 0)
+        return FailDownload(from, to, code, DestinationText(to.Name()), 0);
+
+    std::uint64_t done = 0;
+    // Nothing is read from an empty file; one that grows under the transfer
+    // is not followed for ever.
+    while (size > 0 && done <= size)
+    {
+        std::size_t room = 0;
+        unsigned char* space = to.Space(from.LargestRead(), room);
+        if (room == 0)
+            break;
+        std::size_t read = 0;
+        std::int32_t systemError = 0;
+        if (!from.Read(space, room, read, systemError))
+            return FailDownload(from, to, DEVICE_ERR_READ, SourceText(path), systemError);
+        if (read > room)
+            return FailDownload(from, to, DEVICE_ERR_READ, SourceText(path), 0);
+        if (read == 0)
+            break;
+        code = to.Accept(read);
+        if (code != 0)
+            return FailDownload(from, to, code, DestinationText(to.Name()), 0);
+        done += read;
+        PostProgress(TransferPercent(done, size), posted);
+    }
+    from.Close();
+    if (done != size)
+        return FailDownload(from, to, DEVICE_ERR_READ, DestinationText(to.Name()), 0);
+    code = to.Finish();
+    if (code != 0)
+        return FailDownload(from, to, code, DestinationText(to.Name()), 0);
+    return FinishTransfer();
 }
 
 int VDXRDEV::TransferPercent(std::uint64_t done, std::uint64_t size)

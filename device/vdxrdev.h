@@ -9,16 +9,16 @@
 #include <wx/event.h>
 #include <wx/string.h>
 
-#ifdef __WINDOWS__
-// The Windows headers make DeleteFile a macro; taking them in first and
-// dropping it keeps the device operation's name the same in every file.
-#include <wx/msw/wrapwin.h>
-#undef DeleteFile
-#endif
-
 #include <cstdint>
+#include <limits>
+#include <memory>
+#include <vector>
 
 class wxArrayString;
+class DeviceReader;
+class DeviceWriter;
+class DownloadTarget;
+class UploadSource;
 
 // Notifications of transfers: one event type, told apart by the event id.
 // The progress event carries the percentage (0 to 100) as its integer.
@@ -86,9 +86,45 @@ protected:
     bool FinishTransfer();
     // A transfer that stops: the error first, then the failure notice.
     bool FailTransfer(std::int32_t code, const wxString& text, std::int32_t systemError);
-    // The end of a copy to the computer: a failed one leaves no partial
-    // local file behind.
-    bool EndDownload(bool failed, const wxString& localPath);
+
+    // Where the back ends' transfers differ, besides how their files are
+    // opened, read and written. The defaults are the Remote API device's.
+    struct TransferRules
+    {
+        // A transfer whose file cannot be opened posts the failure notice.
+        bool openFailureNotifies = true;
+        // The code of a local write that came short, copying from the device.
+        std::int32_t localWriteError = DEVICE_ERR_LOCAL_WRITE;
+        // The name of a byte vector in error texts.
+        const wchar_t* memoryName = kMemoryNameRapi;
+        // The largest device file read into memory: the size is the
+        // device's word, and a broken one must not make the program
+        // allocate without end.
+        std::uint64_t largestMemoryRead = std::numeric_limits<std::int32_t>::max();
+    };
+
+    // The back end's device files; null when the file cannot be opened,
+    // with the device's error number in systemError. A device without
+    // files of its own has none.
+    virtual std::unique_ptr<DeviceReader> OpenReader(const wxString& path,
+                                                     std::int32_t& systemError);
+    virtual std::unique_ptr<DeviceWriter> OpenWriter(const wxString& path,
+                                                     std::int32_t& systemError);
+
+    // Whole-file transfers, the same on every back end from the opening of
+    // their files on; the caller has cleared the record and posted the start.
+    bool FileToDevice(const wxString& localPath, const wxString& path);
+    bool MemoryToDevice(const std::vector<unsigned char>& bytes, const wxString& path);
+    bool DeviceToFile(const wxString& path, const wxString& localPath);
+    bool DeviceToMemory(const wxString& path, std::vector<unsigned char>& bytes);
+
+    // The transfer loops, one per direction, once both ends are open: the
+    // bytes in pieces of the device's largest span, progress whenever the
+    // whole percentage changes, and one rule for a device that takes
+    // nothing. A failed upload leaves no partial device file, a failed
+    // download no partial local file and no filled vector.
+    bool MoveToDevice(UploadSource& from, DeviceWriter& to, const wxString& path);
+    bool MoveFromDevice(DeviceReader& from, DownloadTarget& to, const wxString& path);
 
     bool CheckInstallFolder(const wxString& folder, bool acceptDeviceFile, wxString& found);
     bool SearchInstallFolder(const wxString& folder, bool acceptDeviceFile,
@@ -107,9 +143,19 @@ protected:
     wxString m_errorText;
     std::int32_t m_transport;
     wxEvtHandler* m_eventHandler;
+    TransferRules m_transferRules;
 
 private:
     void Notify(int id, int percent);
+    // A file of a transfer cannot be opened: the error, and the failure
+    // notice where the back end posts one.
+    bool FailOpen(std::int32_t code, const wxString& text, std::int32_t systemError);
+    bool FailUpload(DeviceWriter& to, std::int32_t code, const wxString& text,
+                    std::int32_t systemError);
+    bool FailDownload(DeviceReader& from, DownloadTarget& to, std::int32_t code,
+                      const wxString& text, std::int32_t systemError);
+    // Posts percent unless it is the one posted last.
+    void PostProgress(int percent, int& posted);
 };
 
 #endif

@@ -1,6 +1,7 @@
 #include "device/vdxrdevcard.h"
 
 #include "device/atomicfilewriter.h"
+#include "device/transferends.h"
 
 #include <wx/arrstr.h>
 #include <wx/dir.h>
@@ -10,19 +11,15 @@
 #include <wx/log.h>
 #include <wx/tokenzr.h>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <new>
 
 namespace
 {
 const wxString LICENSE_PATH = wxS("/Kelvo/license.db");
-const wxString MEMORY_NAME = DEVICE_MEMORY_NAME_CARD;
 
 bool IsRooted(const wxString& path)
 {
@@ -39,38 +36,63 @@ bool IsFile(const wxString& local)
     return !local.empty() && wxFileExists(local);
 }
 
-// Opens a card or local file for reading; folders are refused here because
-// the system would open them and only fail at the first read.
-bool OpenForReading(wxFile& file, const wxString& local)
-{
-    return IsFile(local) && file.Open(local, wxFile::read);
-}
-
 bool IsUpperAscii(std::uint16_t unit, char upper)
 {
     return unit == static_cast<std::uint16_t>(upper) ||
            unit == static_cast<std::uint16_t>(upper - 'A' + 'a');
 }
 
-// Makes room for size bytes in an emptied vector. A new large buffer is
-// offered huge pages first: filling it a 4 KiB page at a time costs more
-// than reading the file.
-void Reserve(std::vector<unsigned char>& bytes, std::size_t size)
+// A card file being read.
+class CardReader final : public DeviceReader
 {
-    bytes.clear();
-    if (bytes.capacity() >= size)
-        return;
-    std::vector<unsigned char>().swap(bytes);
-    bytes.reserve(size);
-#ifdef __linux__
-    const std::uintptr_t huge = std::uintptr_t(2) << 20;
-    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(bytes.data());
-    const std::uintptr_t first = (start + huge - 1) & ~(huge - 1);
-    const std::uintptr_t last = (start + size) & ~(huge - 1);
-    if (last > first)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
+public:
+    bool Open(const wxString& local)
+    {
+        wxLogNull noLog;
+        return OpenFileForReading(m_file, local);
+    }
+    std::size_t LargestRead() const override { return VDXRDEVCARD::READ_CHUNK; }
+    bool Size(std::uint64_t& size) override
+    {
+        const wxFileOffset length = m_file.Length();
+        if (length == wxInvalidOffset)
+            return false;
+        size = static_cast<std::uint64_t>(length);
+        return true;
+    }
+    bool Read(unsigned char* data, std::size_t size, std::size_t& read, std::int32_t&) override
+    {
+        wxLogNull noLog;
+        const ssize_t got = m_file.Read(data, size);
+        if (got == wxInvalidOffset)
+            return false;
+        read = static_cast<std::size_t>(got);
+        return true;
+    }
+    void Close() override { m_file.Close(); }
+
+private:
+    wxFile m_file;
+};
+
+// A card file being written: under a temporary name until every byte is in.
+class CardWriter final : public DeviceWriter
+{
+public:
+    bool Open(const wxString& local) { return m_out.Open(local); }
+    std::size_t LargestWrite() const override { return VDXRDEVCARD::WRITE_CHUNK; }
+    bool Write(const unsigned char* data, std::size_t size, std::size_t& written,
+               std::int32_t&) override
+    {
+        written = m_out.Write(data, size);
+        return written > 0 || size == 0;
+    }
+    bool Finish(std::int32_t&) override { return m_out.Commit(); }
+    void Discard() override { m_out.Abandon(); }
+
+private:
+    AtomicFileWriter m_out;
+};
 
 void AppendUnits(wxString& text, const std::uint16_t* units, std::size_t count)
 {
@@ -108,6 +130,10 @@ VDXRDEVCARD::VDXRDEVCARD(const wxString& root)
 {
     m_connected = false;
     m_transport = TRANSPORT_MEMORY_CARD;
+    m_transferRules.openFailureNotifies = false;
+    m_transferRules.localWriteError = DEVICE_ERR_READ;
+    m_transferRules.memoryName = kMemoryNameCard;
+    m_transferRules.largestMemoryRead = std::numeric_limits<std::uint64_t>::max();
 }
 
 VDXRDEVCARD::~VDXRDEVCARD()
@@ -246,223 +272,34 @@ bool VDXRDEVCARD::ListFiles(const wxString& path, wxArrayString& names)
     return true;
 }
 
+bool VDXRDEVCARD::StartTransfer()
+{
+    ClearError();
+    NotifyStarted();
+    return true;
+}
+
 bool VDXRDEVCARD::WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path)
 {
-    ClearError();
-    NotifyStarted();
-
-    AtomicFileWriter out;
-    if (!out.Open(MapPath(path)))
-    {
-        SetError(DEVICE_ERR_OPEN, DestinationText(path), 0);
-        return false;
-    }
-
-    ClearError();
-    NotifyProgress(0);
-    const std::size_t size = bytes.size();
-    std::size_t done = 0;
-    while (done < size)
-    {
-        const std::size_t piece = std::min(WRITE_CHUNK, size - done);
-        if (!out.Write(bytes.data() + done, piece))
-        {
-            out.Abandon();
-            return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
-        }
-        done += piece;
-        NotifyProgress(TransferPercent(done, size));
-    }
-
-    if (!out.Commit())
-    {
-        return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
-    }
-    return FinishTransfer();
+    // An empty vector makes an empty file, unlike on the Remote API device.
+    StartTransfer();
+    return MemoryToDevice(bytes, path);
 }
 
-bool VDXRDEVCARD::CopyToDevice(const wxString& localPath, const wxString& path)
+std::unique_ptr<DeviceReader> VDXRDEVCARD::OpenReader(const wxString& path, std::int32_t&)
 {
-    ClearError();
-    NotifyStarted();
-
-    wxLogNull noLog;
-    wxFile in;
-    if (!OpenForReading(in, localPath))
-    {
-        SetError(DEVICE_ERR_LOCAL_OPEN, SourceText(localPath), 0);
-        return false;
-    }
-    AtomicFileWriter out;
-    if (!out.Open(MapPath(path)))
-    {
-        SetError(DEVICE_ERR_OPEN, DestinationText(path), 0);
-        return false;
-    }
-
-    ClearError();
-    NotifyProgress(0);
-    const wxFileOffset length = in.Length();
-    const std::uint64_t size = length > 0 ? static_cast<std::uint64_t>(length) : 0;
-    std::uint64_t done = 0;
-    std::unique_ptr<unsigned char[]> piece(new unsigned char[WRITE_CHUNK]);
-    for (;;)
-    {
-        const ssize_t got = length < 0 ? -1 : in.Read(piece.get(), WRITE_CHUNK);
-        if (got == 0)
-            break;
-        if (got < 0)
-        {
-            // The local file opened but cannot be read (or sized).
-            out.Abandon();
-            return FailTransfer(DEVICE_ERR_READ, SourceText(localPath), 0);
-        }
-        if (!out.Write(piece.get(), static_cast<std::size_t>(got)))
-        {
-            out.Abandon();
-            return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
-        }
-        done += static_cast<std::uint64_t>(got);
-        NotifyProgress(TransferPercent(done, size));
-    }
-
-    if (done != size || !out.Commit())
-    {
-        out.Abandon();
-        return FailTransfer(DEVICE_ERR_WRITE, DestinationText(path), 0);
-    }
-    return FinishTransfer();
+    auto reader = std::make_unique<CardReader>();
+    if (!reader->Open(MapPath(path)))
+        return nullptr;
+    return reader;
 }
 
-bool VDXRDEVCARD::CopyFromDevice(const wxString& path, const wxString& localPath)
+std::unique_ptr<DeviceWriter> VDXRDEVCARD::OpenWriter(const wxString& path, std::int32_t&)
 {
-    ClearError();
-    NotifyStarted();
-
-    wxLogNull noLog;
-    wxFile in;
-    if (!OpenForReading(in, MapPath(path)))
-    {
-        SetError(DEVICE_ERR_OPEN, SourceText(path), 0);
-        return false;
-    }
-    wxFile out;
-    if (!out.Create(localPath, true, wxS_DEFAULT))
-    {
-        SetError(DEVICE_ERR_LOCAL_OPEN, DestinationText(localPath), 0);
-        return false;
-    }
-
-    ClearError();
-    NotifyProgress(0);
-    const wxFileOffset length = in.Length();
-    const std::uint64_t size = length > 0 ? static_cast<std::uint64_t>(length) : 0;
-    std::uint64_t done = 0;
-    bool failed = length == wxInvalidOffset;
-    if (failed)
-        SetError(DEVICE_ERR_READ, SourceText(path), 0);
-    std::unique_ptr<unsigned char[]> piece(new unsigned char[READ_CHUNK]);
-    while (!failed)
-    {
-        const ssize_t got = in.Read(piece.get(), READ_CHUNK);
-        if (got == 0)
-            break;
-        if (got < 0)
-        {
-            SetError(DEVICE_ERR_READ, SourceText(path), 0);
-            failed = true;
-            break;
-        }
-        if (out.Write(piece.get(), static_cast<std::size_t>(got)) != static_cast<std::size_t>(got))
-        {
-            SetError(DEVICE_ERR_READ, DestinationText(localPath), 0);
-            failed = true;
-            break;
-        }
-        done += static_cast<std::uint64_t>(got);
-        NotifyProgress(TransferPercent(done, size));
-    }
-    if (!failed && done != size)
-    {
-        SetError(DEVICE_ERR_READ, DestinationText(localPath), 0);
-        failed = true;
-    }
-    in.Close();
-    if (!out.Close() && !failed)
-    {
-        SetError(DEVICE_ERR_LOCAL_WRITE, DestinationText(localPath), 0);
-        failed = true;
-    }
-    return EndDownload(failed, localPath);
-}
-
-bool VDXRDEVCARD::ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes)
-{
-    ClearError();
-    NotifyStarted();
-
-    wxLogNull noLog;
-    wxFile in;
-    if (!OpenForReading(in, MapPath(path)))
-    {
-        SetError(DEVICE_ERR_OPEN, SourceText(path), 0);
-        bytes.clear();
-        return false;
-    }
-
-    ClearError();
-    NotifyProgress(0);
-    const wxFileOffset length = in.Length();
-    if (length == 0)
-    {
-        bytes.clear();
-        return FinishTransfer();
-    }
-
-    bool failed = length < 0 || static_cast<std::uint64_t>(length) > bytes.max_size();
-    if (!failed)
-    {
-        try
-        {
-            Reserve(bytes, static_cast<std::size_t>(length));
-            bytes.resize(static_cast<std::size_t>(length));
-        }
-        catch (const std::bad_alloc&)
-        {
-            failed = true;
-        }
-    }
-    if (failed)
-    {
-        SetError(DEVICE_ERR_READ, DestinationText(MEMORY_NAME), 0);
-        NotifyFailed();
-        bytes.clear();
-        return false;
-    }
-
-    const std::size_t size = bytes.size();
-    std::size_t done = 0;
-    while (done < size)
-    {
-        const ssize_t got = in.Read(bytes.data() + done, std::min(READ_CHUNK, size - done));
-        if (got <= 0)
-        {
-            if (got < 0)
-                SetError(DEVICE_ERR_READ, SourceText(path), 0);
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-        NotifyProgress(TransferPercent(done, size));
-    }
-    if (done != size)
-    {
-        if (m_errorCode == 0)
-            SetError(DEVICE_ERR_READ, DestinationText(MEMORY_NAME), 0);
-        NotifyFailed();
-        bytes.clear();
-        return false;
-    }
-    return FinishTransfer();
+    auto writer = std::make_unique<CardWriter>();
+    if (!writer->Open(MapPath(path)))
+        return nullptr;
+    return writer;
 }
 
 wxString VDXRDEVCARD::GetDeviceID()
@@ -490,7 +327,7 @@ wxString VDXRDEVCARD::GetMapExtra()
 
     wxLogNull noLog;
     wxFile in;
-    if (!OpenForReading(in, MapPath(LICENSE_PATH)))
+    if (!OpenFileForReading(in, MapPath(LICENSE_PATH)))
         return wxString();
     const wxFileOffset length = in.Length();
     if (length <= 0 || static_cast<std::uint64_t>(length) > SIZE_MAX)

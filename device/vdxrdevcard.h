@@ -27,8 +27,6 @@ public:
 
     bool Connect() override;
     bool Disconnect() override;
-    bool CopyToDevice(const wxString& localPath, const wxString& path) override;
-    bool CopyFromDevice(const wxString& path, const wxString& localPath) override;
     bool DeleteFile(const wxString& path) override;
     bool Exists(const wxString& path) override;
     bool DirExists(const wxString& path) override;
@@ -41,7 +39,8 @@ public:
     wxString GetCardID(const wxString& mountFolder) override;
     wxString GetMapVender() override;
     wxString GetMapExtra() override;
-    bool ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes) override;
+    // The other transfers are those of the Remote API device, over the
+    // card's files (OpenReader, OpenWriter) and its transfer rules.
     bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path) override;
 
     // The map-extra text in the bytes of a license file (UTF-16LE): from the
@@ -54,6 +53,13 @@ public:
 
     static constexpr std::size_t WRITE_CHUNK = 10240;
     static constexpr std::size_t READ_CHUNK = 65536;
+
+protected:
+    bool StartTransfer() override;
+    std::unique_ptr<DeviceReader> OpenReader(const wxString& path,
+                                             std::int32_t& systemError) override;
+    std::unique_ptr<DeviceWriter> OpenWriter(const wxString& path,
+                                             std::int32_t& systemError) override;
 
 private:
     // Root of the card in local form, without a trailing separator.

@@ -2,16 +2,11 @@
 
 #include "device/rapibinding.h"
 #include "device/rapitext.h"
+#include "device/transferends.h"
 #include "devicelib/devicelibraryimage.h"
 
 #include <wx/arrstr.h>
-#include <wx/file.h>
-#include <wx/filefn.h>
-#include <wx/log.h>
 #include <wx/tokenzr.h>
-
-#include <limits>
-#include <new>
 
 const wxChar* const DEVICE_LIBRARY_PATH = wxS("/windows/vdxrapi.dll");
 
@@ -21,12 +16,6 @@ namespace
 const rapi::DWORD TRANSFER_CHUNK = 10240;
 // How long one Connect waits for the link.
 const unsigned LINK_WAIT_MS = 100;
-// Writes in a row that the device reports done with 0 bytes before an
-// upload is given up; the transfer must not spin on a stuck device.
-const int ZERO_WRITES_ALLOWED = 3;
-// A file larger than this is not read into memory (the device reports the
-// size; a broken reply must not make the program allocate without end).
-const std::uint64_t LARGEST_MEMORY_READ = std::numeric_limits<std::int32_t>::max();
 
 bool Succeeded(rapi::HRESULT result)
 {
@@ -302,261 +291,140 @@ rapi::HANDLE VDXRDEVRAPI::OpenDeviceFile(const wxString& path, bool forWriting)
                           forWriting ? rapi::CE_CREATE_ALWAYS : rapi::CE_OPEN_EXISTING, 0, nullptr);
 }
 
-std::uint64_t VDXRDEVRAPI::DeviceFileSize(rapi::HANDLE file)
+// A device file of the Remote API, read or written one chunk per call.
+class VDXRDEVRAPI::FileEnd
 {
-    rapi::DWORD high = 0;
-    const rapi::DWORD low = m_ceGetFileSize(file, &high);
-    return (static_cast<std::uint64_t>(high) << 32) | low;
+public:
+    FileEnd(VDXRDEVRAPI& device, rapi::HANDLE file) : m_device(device), m_file(file) {}
+    ~FileEnd() { CloseFile(); }
+    FileEnd(const FileEnd&) = delete;
+    FileEnd& operator=(const FileEnd&) = delete;
+
+protected:
+    void CloseFile()
+    {
+        if (m_file != rapi::CeInvalidHandle())
+            m_device.m_ceCloseHandle(m_file);
+        m_file = rapi::CeInvalidHandle();
+    }
+
+    VDXRDEVRAPI& m_device;
+    rapi::HANDLE m_file;
+};
+
+class VDXRDEVRAPI::FileReader final : public DeviceReader, private FileEnd
+{
+public:
+    using FileEnd::FileEnd;
+    std::size_t LargestRead() const override { return TRANSFER_CHUNK; }
+    bool Size(std::uint64_t& size) override
+    {
+        rapi::DWORD high = 0;
+        const rapi::DWORD low = m_device.m_ceGetFileSize(m_file, &high);
+        size = (static_cast<std::uint64_t>(high) << 32) | low;
+        return true;
+    }
+    bool Read(unsigned char* data, std::size_t size, std::size_t& read,
+              std::int32_t& systemError) override
+    {
+        rapi::DWORD done = 0;
+        if (!m_device.m_ceReadFile(m_file, data, static_cast<rapi::DWORD>(size), &done, nullptr))
+        {
+            systemError = m_device.LastDeviceError();
+            return false;
+        }
+        read = done;
+        return true;
+    }
+    void Close() override { CloseFile(); }
+};
+
+class VDXRDEVRAPI::FileWriter final : public DeviceWriter, private FileEnd
+{
+public:
+    FileWriter(VDXRDEVRAPI& device, rapi::HANDLE file, const wxString& path)
+        : FileEnd(device, file), m_path(path)
+    {
+    }
+    std::size_t LargestWrite() const override { return TRANSFER_CHUNK; }
+    bool Write(const unsigned char* data, std::size_t size, std::size_t& written,
+               std::int32_t& systemError) override
+    {
+        rapi::DWORD done = 0;
+        if (!m_device.m_ceWriteFile(m_file, data, static_cast<rapi::DWORD>(size), &done, nullptr))
+        {
+            systemError = m_device.LastDeviceError();
+            return false;
+        }
+        written = done;
+        return true;
+    }
+    bool Finish(std::int32_t&) override
+    {
+        CloseFile();
+        return true;
+    }
+    void Discard() override
+    {
+        // A failed upload never leaves a partial file on the device.
+        CloseFile();
+        m_device.DeleteFile(m_path);
+    }
+
+private:
+    wxString m_path;
+};
+
+std::unique_ptr<DeviceReader> VDXRDEVRAPI::OpenReader(const wxString& path,
+                                                      std::int32_t& systemError)
+{
+    const rapi::HANDLE file = OpenDeviceFile(path, false);
+    if (file == rapi::CeInvalidHandle())
+    {
+        systemError = LastDeviceError();
+        return nullptr;
+    }
+    return std::make_unique<FileReader>(*this, file);
 }
 
-void VDXRDEVRAPI::FailUpload(rapi::HANDLE file, const wxString& path, std::int32_t code,
-                             const wxString& text, std::int32_t systemError)
+std::unique_ptr<DeviceWriter> VDXRDEVRAPI::OpenWriter(const wxString& path,
+                                                      std::int32_t& systemError)
 {
-    // A failed upload never leaves a partial file on the device.
-    m_ceCloseHandle(file);
-    DeleteFile(path);
-    SetError(code, text, systemError);
+    const rapi::HANDLE file = OpenDeviceFile(path, true);
+    if (file == rapi::CeInvalidHandle())
+    {
+        systemError = LastDeviceError();
+        return nullptr;
+    }
+    return std::make_unique<FileWriter>(*this, file, path);
+}
+
+bool VDXRDEVRAPI::StartTransfer()
+{
+    ClearError();
+    NotifyStarted();
+    if (IsBound())
+        return true;
     NotifyFailed();
+    return false;
 }
 
 bool VDXRDEVRAPI::CopyToDevice(const wxString& localPath, const wxString& path)
 {
-    ClearError();
-    NotifyStarted();
-    if (!IsBound())
-    {
-        NotifyFailed();
-        return false;
-    }
-
-    wxLogNull noLog;
-    wxFile local;
-    if (!wxFileExists(localPath) || !local.Open(localPath, wxFile::read))
-    {
-        return FailTransfer(DEVICE_ERR_LOCAL_OPEN, SourceText(localPath), 0);
-    }
-    rapi::HANDLE file = OpenDeviceFile(path, true);
-    if (file == rapi::CeInvalidHandle())
-    {
-        SetError(DEVICE_ERR_OPEN, DestinationText(path), LastDeviceError());
-        local.Close();
-        NotifyFailed();
-        return false;
-    }
-
-    const wxFileOffset length = local.Length();
-    if (length == wxInvalidOffset)
-    {
-        FailUpload(file, path, DEVICE_ERR_READ, SourceText(localPath), 0);
-        return false;
-    }
-    const std::uint64_t size = static_cast<std::uint64_t>(length);
-    ClearError();
-    NotifyProgress(0);
-    if (size == 0)
-    {
-        m_ceCloseHandle(file);
-        local.Close();
-        return FinishTransfer();
-    }
-
-    std::vector<unsigned char> chunk(TRANSFER_CHUNK);
-    std::uint64_t done = 0;
-    while (done <= size)
-    {
-        const ssize_t read = local.Read(chunk.data(), chunk.size());
-        if (read == wxInvalidOffset)
-        {
-            // The local file became unreadable after it was opened.
-            FailUpload(file, path, DEVICE_ERR_READ, SourceText(localPath), 0);
-            return false;
-        }
-        if (read == 0)
-            break;
-        const rapi::DWORD wanted = static_cast<rapi::DWORD>(read);
-        rapi::DWORD written = 0;
-        if (!m_ceWriteFile(file, chunk.data(), wanted, &written, nullptr))
-        {
-            const std::int32_t error = LastDeviceError();
-            FailUpload(file, path, DEVICE_ERR_WRITE, DestinationText(path), error);
-            return false;
-        }
-        if (written > wanted)
-        {
-            FailUpload(file, path, DEVICE_ERR_WRITE, DestinationText(path), 0);
-            return false;
-        }
-        done += written;
-        NotifyProgress(TransferPercent(done, size));
-        // A short write (0 bytes included) ends the transfer; the count
-        // check below then fails it.
-        if (written < wanted)
-            break;
-    }
-    if (done != size)
-    {
-        FailUpload(file, path, DEVICE_ERR_WRITE, DestinationText(path), 0);
-        return false;
-    }
-    m_ceCloseHandle(file);
-    local.Close();
-    return FinishTransfer();
+    return StartTransfer() && FileToDevice(localPath, path);
 }
 
 bool VDXRDEVRAPI::CopyFromDevice(const wxString& path, const wxString& localPath)
 {
-    ClearError();
-    NotifyStarted();
-    if (!IsBound())
-    {
-        NotifyFailed();
-        return false;
-    }
-
-    rapi::HANDLE file = OpenDeviceFile(path, false);
-    if (file == rapi::CeInvalidHandle())
-    {
-        return FailTransfer(DEVICE_ERR_OPEN, SourceText(path), LastDeviceError());
-    }
-    wxLogNull noLog;
-    wxFile local;
-    if (!local.Open(localPath, wxFile::write))
-    {
-        m_ceCloseHandle(file);
-        return FailTransfer(DEVICE_ERR_LOCAL_OPEN, DestinationText(localPath), 0);
-    }
-
-    const std::uint64_t size = DeviceFileSize(file);
-    ClearError();
-    NotifyProgress(0);
-    if (size == 0)
-    {
-        m_ceCloseHandle(file);
-        local.Close();
-        return FinishTransfer();
-    }
-
-    std::vector<unsigned char> chunk(TRANSFER_CHUNK);
-    std::uint64_t done = 0;
-    bool failed = false;
-    while (done <= size)
-    {
-        rapi::DWORD read = 0;
-        if (!m_ceReadFile(file, chunk.data(), TRANSFER_CHUNK, &read, nullptr))
-        {
-            SetError(DEVICE_ERR_READ, SourceText(path), LastDeviceError());
-            failed = true;
-            break;
-        }
-        if (read > TRANSFER_CHUNK)
-        {
-            SetError(DEVICE_ERR_READ, SourceText(path), 0);
-            failed = true;
-            break;
-        }
-        if (read == 0)
-            break;
-        if (local.Write(chunk.data(), read) != read)
-        {
-            SetError(DEVICE_ERR_LOCAL_WRITE, DestinationText(localPath), 0);
-            failed = true;
-            break;
-        }
-        done += read;
-        NotifyProgress(TransferPercent(done, size));
-    }
-    m_ceCloseHandle(file);
-    local.Close();
-    if (!failed && done != size)
-    {
-        SetError(DEVICE_ERR_READ, DestinationText(localPath), 0);
-        failed = true;
-    }
-    return EndDownload(failed, localPath);
+    return StartTransfer() && DeviceToFile(path, localPath);
 }
 
 bool VDXRDEVRAPI::ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes)
 {
-    ClearError();
-    NotifyStarted();
-    if (!IsBound())
-    {
-        NotifyFailed();
-        bytes.clear();
-        return false;
-    }
-
-    rapi::HANDLE file = OpenDeviceFile(path, false);
-    if (file == rapi::CeInvalidHandle())
-    {
-        SetError(DEVICE_ERR_OPEN, SourceText(path), LastDeviceError());
-        NotifyFailed();
-        bytes.clear();
-        return false;
-    }
-
-    const std::uint64_t size = DeviceFileSize(file);
-    ClearError();
-    NotifyProgress(0);
-    if (size == 0)
-    {
-        m_ceCloseHandle(file);
-        NotifyProgress(100);
-        NotifyFinished();
-        bytes.clear();
-        return true;
-    }
-
-    bool failed = size > LARGEST_MEMORY_READ;
-    if (!failed)
-    {
-        try
-        {
-            bytes.assign(static_cast<std::size_t>(size), 0);
-        }
-        catch (const std::bad_alloc&)
-        {
-            failed = true;
-        }
-    }
-    if (failed)
-    {
-        m_ceCloseHandle(file);
-        SetError(DEVICE_ERR_READ, DestinationText(DEVICE_MEMORY_NAME_RAPI), 0);
-        NotifyFailed();
-        bytes.clear();
-        return false;
-    }
-
-    std::uint64_t done = 0;
-    while (done < size)
-    {
-        const std::uint64_t room = size - done;
-        const rapi::DWORD wanted = room < TRANSFER_CHUNK ? static_cast<rapi::DWORD>(room)
-                                                         : TRANSFER_CHUNK;
-        rapi::DWORD read = 0;
-        if (!m_ceReadFile(file, bytes.data() + done, wanted, &read, nullptr) || read > wanted)
-        {
-            SetError(DEVICE_ERR_READ, SourceText(path), read > wanted ? 0 : LastDeviceError());
-            m_ceCloseHandle(file);
-            NotifyFailed();
-            bytes.clear();
-            return false;
-        }
-        if (read == 0)
-            break;
-        done += read;
-        NotifyProgress(TransferPercent(done, size));
-    }
-    m_ceCloseHandle(file);
-    if (done != size)
-    {
-        SetError(DEVICE_ERR_READ, DestinationText(DEVICE_MEMORY_NAME_RAPI), 0);
-        NotifyFailed();
-        bytes.clear();
-        return false;
-    }
-    return FinishTransfer();
+    if (StartTransfer())
+        return DeviceToMemory(path, bytes);
+    bytes.clear();
+    return false;
 }
 
 bool VDXRDEVRAPI::WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path)
@@ -571,42 +439,7 @@ bool VDXRDEVRAPI::WriteFromMemory(const std::vector<unsigned char>& bytes, const
         NotifyFailed();
         return false;
     }
-
-    rapi::HANDLE file = OpenDeviceFile(path, true);
-    if (file == rapi::CeInvalidHandle())
-    {
-        return FailTransfer(DEVICE_ERR_OPEN, DestinationText(path), LastDeviceError());
-    }
-
-    NotifyProgress(0);
-    const std::uint64_t size = bytes.size();
-    std::uint64_t done = 0;
-    int zeroWrites = 0;
-    while (done < size)
-    {
-        const std::uint64_t left = size - done;
-        const rapi::DWORD wanted = left < TRANSFER_CHUNK ? static_cast<rapi::DWORD>(left)
-                                                         : TRANSFER_CHUNK;
-        rapi::DWORD written = 0;
-        if (!m_ceWriteFile(file, bytes.data() + done, wanted, &written, nullptr))
-        {
-            const std::int32_t error = LastDeviceError();
-            FailUpload(file, path, DEVICE_ERR_WRITE, DestinationText(path), error);
-            return false;
-        }
-        if (written > wanted || (written == 0 && ++zeroWrites >= ZERO_WRITES_ALLOWED))
-        {
-            FailUpload(file, path, DEVICE_ERR_WRITE, DestinationText(path), 0);
-            return false;
-        }
-        if (written == 0)
-            continue;
-        zeroWrites = 0;
-        done += written;
-        NotifyProgress(TransferPercent(done, size));
-    }
-    m_ceCloseHandle(file);
-    return FinishTransfer();
+    return MemoryToDevice(bytes, path);
 }
 
 bool VDXRDEVRAPI::WriteBytes(const void* data, const wxString& path, std::uint32_t length)

@@ -69,11 +69,14 @@ protected:
     bool MakeFolder(const wxString& path);
     bool ListEntries(const wxString& path, wxArrayString& names, bool folders);
     rapi::HANDLE OpenDeviceFile(const wxString& path, bool forWriting);
-    std::uint64_t DeviceFileSize(rapi::HANDLE file);
-    // Ends an upload that went wrong: closes and deletes the device file,
-    // records the error and posts the failure.
-    void FailUpload(rapi::HANDLE file, const wxString& path, std::int32_t code,
-                    const wxString& text, std::int32_t systemError);
+
+    // The start of every transfer: the record cleared, the start posted,
+    // and a failure unless a provider is bound.
+    virtual bool StartTransfer();
+    std::unique_ptr<DeviceReader> OpenReader(const wxString& path,
+                                             std::int32_t& systemError) override;
+    std::unique_ptr<DeviceWriter> OpenWriter(const wxString& path,
+                                             std::int32_t& systemError) override;
 
     wxDynamicLibrary m_rapi;
     rapi::CeRapiInitExFn m_ceRapiInitEx;
@@ -96,6 +99,11 @@ protected:
     rapi::CeCreateDirectoryFn m_ceCreateDirectory;
     rapi::CeRemoveDirectoryFn m_ceRemoveDirectory;
     rapi::ReleaseReplyFn m_releaseReply;
+
+private:
+    class FileEnd;
+    class FileReader;
+    class FileWriter;
 };
 
 #endif

@@ -14,6 +14,7 @@
 #include <windows.h>
 #endif
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -185,19 +186,30 @@ TEST_F(RapiFiles, FailedUploadsLeaveNoFile)
         {"write_fault_path = /up.bin\nwrite_zero = yes\n", 0,
          {"CeWriteFile 10240", "CeWriteFile 10240", "CeWriteFile 10240"}},
     };
+    // Both uploads follow the same rules, from memory and from a file.
+    const std::string local = Local("up.src");
+    WriteFile(local, Pattern(25000));
+    const std::function<bool()> uploads[] = {
+        [&] { return device.WriteFromMemory(Pattern(25000), wxS("/up.bin")); },
+        [&] { return device.CopyToDevice(wxString::FromUTF8(local), wxS("/up.bin")); },
+    };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(c.profile);
-        sim.PutFile("/up.bin", Pattern(10, 9));
-        Fault(c.profile);
-        EXPECT_FALSE(device.WriteFromMemory(Pattern(25000), wxS("/up.bin")));
-        EXPECT_EQ(DEVICE_ERR_WRITE, device.GetErrorCode());
-        EXPECT_EQ(wxS(">/up.bin"), device.GetErrorText());
-        EXPECT_EQ(c.systemError, device.GetSystemError());
-        EXPECT_FALSE(sim.Has("/up.bin"));
-        EXPECT_EQ(c.writes, SimDevice::Calls("CeWriteFile"));
-        EXPECT_EQ("failed", log.events.back());
+        for (const std::function<bool()>& upload : uploads)
+        {
+            SCOPED_TRACE(c.profile);
+            sim.PutFile("/up.bin", Pattern(10, 9));
+            Fault(c.profile);
+            EXPECT_FALSE(upload());
+            EXPECT_EQ(DEVICE_ERR_WRITE, device.GetErrorCode());
+            EXPECT_EQ(wxS(">/up.bin"), device.GetErrorText());
+            EXPECT_EQ(c.systemError, device.GetSystemError());
+            EXPECT_FALSE(sim.Has("/up.bin"));
+            EXPECT_EQ(c.writes, SimDevice::Calls("CeWriteFile"));
+            EXPECT_EQ("failed", log.events.back());
+        }
     }
+    wxRemoveFile(wxString::FromUTF8(local));
 }
 
 TEST_F(RapiFiles, ShortWritesAreContinuedFromWhereTheDeviceStopped)
@@ -238,6 +250,25 @@ TEST_F(RapiFiles, ReadToMemoryReadsTheWholeFile)
     sim.PutFile("/empty", Bytes());
     ASSERT_TRUE(device.ReadToMemory(wxS("/empty"), read));
     EXPECT_TRUE(read.empty());
+}
+
+TEST_F(RapiFiles, LargeTransfersMoveChunksAndPostEachWholePercentageOnce)
+{
+    const Bytes bytes = Pattern(2u << 20, 12);
+    sim.PutFile("/big.bin", bytes);
+    Bytes read;
+    ASSERT_TRUE(device.ReadToMemory(wxS("/big.bin"), read));
+    EXPECT_TRUE(bytes == read);
+    // 205 reads, each about half a percent.
+    const Lines reads = SimDevice::Calls("CeReadFile");
+    ASSERT_EQ(205u, reads.size());
+    EXPECT_EQ("CeReadFile 10240", reads[0]);
+    EXPECT_EQ("CeReadFile 8192", reads[204]);
+    Lines expected = {"started"};
+    for (int percent = 0; percent <= 100; ++percent)
+        expected.push_back(std::to_string(percent));
+    expected.insert(expected.end(), {"100", "finished"});
+    EXPECT_EQ(expected, log.events);
 }
 
 TEST_F(RapiFiles, ReadToMemoryFailuresEmptyTheVector)

@@ -252,6 +252,20 @@ TEST_F(CardTest, WriteFromMemoryReplacesTheWholeFile)
                   ".HiddenDir", ".hidden", "Sub", "back.bin", "empty.bin", "new.bin", "old.bin"}));
 }
 
+TEST_F(CardTest, ALargeWritePostsEachWholePercentageOnce)
+{
+    // 6554 pieces of 10 KiB: one notice per piece would be thousands.
+    const Bytes bytes = Pattern(64u << 20, 9);
+    ASSERT_TRUE(card.WriteFromMemory(bytes, "/Kelvo/big.bin"));
+    EXPECT_LE(log.events.size(), 110u);
+    Events expected = {"started"};
+    for (int percent = 0; percent <= 100; ++percent)
+        expected.push_back(std::to_string(percent));
+    expected.insert(expected.end(), {"100", "finished"});
+    EXPECT_EQ(log.events, expected);
+    EXPECT_TRUE(ReadFileBytes(dir / "Kelvo/big.bin") == bytes);
+}
+
 TEST_F(CardTest, WriteBytesGoesThroughWriteFromMemory)
 {
     const Bytes bytes = Pattern(6144);

@@ -1,0 +1,194 @@
+#include "device/transferends.h"
+
+#include "device/devicedefs.h"
+
+#include <wx/file.h>
+#include <wx/filefn.h>
+#include <wx/log.h>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+#include <algorithm>
+#include <new>
+
+namespace
+{
+// Makes room for size bytes in an emptied vector. A new large buffer is
+// offered huge pages first: filling it a 4 KiB page at a time costs more
+// than reading the file.
+void Reserve(std::vector<unsigned char>& bytes, std::size_t size)
+{
+    bytes.clear();
+    if (bytes.capacity() >= size)
+        return;
+    std::vector<unsigned char>().swap(bytes);
+    bytes.reserve(size);
+#ifdef __linux__
+    const std::uintptr_t huge = std::uintptr_t(2) << 20;
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(bytes.data());
+    const std::uintptr_t first = (start + huge - 1) & ~(huge - 1);
+    const std::uintptr_t last = (start + size) & ~(huge - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+// A buffer of at least size bytes, kept across calls.
+unsigned char* Buffer(std::unique_ptr<unsigned char[]>& buffer, std::size_t& capacity,
+                      std::size_t size)
+{
+    if (capacity < size)
+    {
+        buffer.reset(new unsigned char[size]);
+        capacity = size;
+    }
+    return buffer.get();
+}
+}
+
+bool OpenFileForReading(wxFile& file, const wxString& path)
+{
+    return !path.empty() && wxFileExists(path) && file.Open(path, wxFile::read);
+}
+
+MemorySource::MemorySource(const std::vector<unsigned char>& bytes, const wxString& name)
+    : UploadSource(name), m_bytes(bytes)
+{
+}
+
+bool MemorySource::Size(std::uint64_t& size)
+{
+    size = m_bytes.size();
+    return true;
+}
+
+bool MemorySource::Peek(std::size_t most, const unsigned char*& data, std::size_t& size)
+{
+    data = m_bytes.data() + m_done;
+    size = std::min(most, m_bytes.size() - m_done);
+    return true;
+}
+
+void MemorySource::Consume(std::size_t count)
+{
+    m_done += count;
+}
+
+LocalFileSource::LocalFileSource(wxFile& file, const wxString& path)
+    : UploadSource(path), m_file(file)
+{
+}
+
+bool LocalFileSource::Size(std::uint64_t& size)
+{
+    const wxFileOffset length = m_file.Length();
+    if (length == wxInvalidOffset)
+        return false;
+    size = static_cast<std::uint64_t>(length);
+    return true;
+}
+
+bool LocalFileSource::Peek(std::size_t most, const unsigned char*& data, std::size_t& size)
+{
+    if (m_start == m_end)
+    {
+        // What a short device write left over goes first; only then more.
+        unsigned char* buffer = Buffer(m_buffer, m_capacity, most);
+        wxLogNull noLog;
+        const ssize_t got = m_file.Read(buffer, most);
+        if (got == wxInvalidOffset)
+            return false;
+        m_start = 0;
+        m_end = static_cast<std::size_t>(got);
+    }
+    data = m_buffer.get() + m_start;
+    size = std::min(most, m_end - m_start);
+    return true;
+}
+
+void LocalFileSource::Consume(std::size_t count)
+{
+    m_start += count;
+}
+
+MemoryTarget::MemoryTarget(std::vector<unsigned char>& bytes, const wxString& name,
+                           std::uint64_t largest)
+    : DownloadTarget(name), m_bytes(bytes), m_largest(std::min<std::uint64_t>(largest, bytes.max_size()))
+{
+}
+
+std::int32_t MemoryTarget::Prepare(std::uint64_t size)
+{
+    m_done = 0;
+    if (size > m_largest)
+        return DEVICE_ERR_READ;
+    try
+    {
+        Reserve(m_bytes, static_cast<std::size_t>(size));
+        m_bytes.resize(static_cast<std::size_t>(size));
+    }
+    catch (const std::bad_alloc&)
+    {
+        return DEVICE_ERR_READ;
+    }
+    return 0;
+}
+
+unsigned char* MemoryTarget::Space(std::size_t most, std::size_t& room)
+{
+    room = std::min(most, m_bytes.size() - m_done);
+    return m_bytes.data() + m_done;
+}
+
+std::int32_t MemoryTarget::Accept(std::size_t count)
+{
+    m_done += count;
+    return 0;
+}
+
+std::int32_t MemoryTarget::Finish()
+{
+    return 0;
+}
+
+void MemoryTarget::Discard()
+{
+    m_bytes.clear();
+}
+
+LocalFileTarget::LocalFileTarget(wxFile& file, const wxString& path, std::int32_t shortWriteError)
+    : DownloadTarget(path), m_file(file), m_shortWriteError(shortWriteError)
+{
+}
+
+std::int32_t LocalFileTarget::Prepare(std::uint64_t)
+{
+    return 0;
+}
+
+unsigned char* LocalFileTarget::Space(std::size_t most, std::size_t& room)
+{
+    room = most;
+    return Buffer(m_buffer, m_capacity, most);
+}
+
+std::int32_t LocalFileTarget::Accept(std::size_t count)
+{
+    wxLogNull noLog;
+    return m_file.Write(m_buffer.get(), count) == count ? 0 : m_shortWriteError;
+}
+
+std::int32_t LocalFileTarget::Finish()
+{
+    wxLogNull noLog;
+    return m_file.Close() ? 0 : DEVICE_ERR_LOCAL_WRITE;
+}
+
+void LocalFileTarget::Discard()
+{
+    wxLogNull noLog;
+    m_file.Close();
+    wxRemoveFile(Name());
+}
