@@ -14,6 +14,16 @@
 #include <memory>
 #include <vector>
 
+// The Windows headers make DeleteFile a macro (DeleteFileW), which would
+// rename the device operation wherever they were included first. It is set
+// aside while this header declares the operation and put back at its end;
+// a file that has the Windows headers and calls the operation undefines the
+// macro itself.
+#if defined(_WIN32) && defined(DeleteFile)
+#undef DeleteFile
+#define PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED
+#endif
+
 class wxArrayString;
 class DeviceReader;
 class DeviceWriter;
@@ -157,5 +167,15 @@ private:
     // Posts percent unless it is the one posted last.
     void PostProgress(int percent, int& posted);
 };
+
+// The Windows headers' DeleteFile, put back as this header found it.
+#if defined(_WIN32) && defined(PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED)
+#undef PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED
+#if defined(UNICODE)
+#define DeleteFile DeleteFileW
+#else
+#define DeleteFile DeleteFileA
+#endif
+#endif
 
 #endif

@@ -10,6 +10,12 @@
 #include <cstdint>
 #include <vector>
 
+// DeleteFile set aside while the operation is declared (see vdxrdev.h).
+#if defined(_WIN32) && defined(DeleteFile)
+#undef DeleteFile
+#define PONTIRO_VDXRDEVCARD_DELETEFILE_UNDEFINED
+#endif
+
 // Derives from the Remote API device so the program holds either through one
 // pointer type; it uses none of the Remote API members and loads no library.
 class VDXRDEVCARD : public VDXRDEVRAPI
@@ -71,5 +77,15 @@ private:
     wxString m_root;
 #endif
 };
+
+// The Windows headers' DeleteFile, put back as this header found it.
+#if defined(_WIN32) && defined(PONTIRO_VDXRDEVCARD_DELETEFILE_UNDEFINED)
+#undef PONTIRO_VDXRDEVCARD_DELETEFILE_UNDEFINED
+#if defined(UNICODE)
+#define DeleteFile DeleteFileW
+#else
+#define DeleteFile DeleteFileA
+#endif
+#endif
 
 #endif

@@ -12,6 +12,12 @@
 #include <cstdint>
 #include <vector>
 
+// DeleteFile set aside while the operation is declared (see vdxrdev.h).
+#if defined(_WIN32) && defined(DeleteFile)
+#undef DeleteFile
+#define PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED
+#endif
+
 // Where the device-side library lives on the device.
 extern const wxChar* const DEVICE_LIBRARY_PATH;
 
@@ -105,5 +111,15 @@ private:
     class FileReader;
     class FileWriter;
 };
+
+// The Windows headers' DeleteFile, put back as this header found it.
+#if defined(_WIN32) && defined(PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED)
+#undef PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED
+#if defined(UNICODE)
+#define DeleteFile DeleteFileW
+#else
+#define DeleteFile DeleteFileA
+#endif
+#endif
 
 #endif

@@ -12,6 +12,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// DeleteFile below is the device's operation.
+#undef DeleteFile
 #endif
 
 #include <functional>
