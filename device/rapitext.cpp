@@ -1,51 +1,28 @@
 #include "device/rapitext.h"
 
+#include "device/utf16.h"
+
 #include <cstring>
 #include <vector>
 
-std::u16string ToRapiText(const wxString& text)
+std::u16string ToDeviceText(const wxString& text)
 {
     std::u16string units;
     units.reserve(text.length());
     for (wxString::const_iterator it = text.begin(); it != text.end(); ++it)
-    {
-        std::uint32_t code = static_cast<std::uint32_t>((*it).GetValue());
-        if (code >= 0x10000 && code <= 0x10FFFF)
-        {
-            code -= 0x10000;
-            units += static_cast<char16_t>(0xD800 + (code >> 10));
-            units += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-        }
-        else if (code > 0x10FFFF)
-        {
-            units += static_cast<char16_t>(0xFFFD);
-        }
-        else
-        {
-            units += static_cast<char16_t>(code);
-        }
-    }
+        utf16::Append(units, static_cast<char32_t>((*it).GetValue()));
     return units;
 }
 
-wxString FromRapiText(const char16_t* units, std::size_t count)
+wxString FromDeviceText(const char16_t* units, std::size_t count)
 {
     wxString text;
     text.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t at = 0; at < count;)
     {
-        std::uint32_t code = units[i];
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00
-            && units[i + 1] < 0xE000)
-        {
-            code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        }
-        else if (code >= 0xD800 && code < 0xE000)
-        {
-            code = 0xFFFD;
-        }
-        text += wxUniChar(code);
+        const char32_t code = utf16::Next(units, count, at);
+        // An unpaired surrogate has no code point of its own.
+        text += wxUniChar(static_cast<wxUint32>(utf16::IsSurrogate(code) ? utf16::kReplacement : code));
     }
     return text;
 }
@@ -80,6 +57,6 @@ bool DecodeWideReply(const unsigned char* reply, std::uint32_t size, wxString& t
             break;
         units.push_back(unit);
     }
-    text = FromRapiText(units.data(), units.size());
+    text = FromDeviceText(units.data(), units.size());
     return true;
 }

@@ -1,5 +1,6 @@
-// Texts on the Remote API's wire: device paths and inputs go as UTF-16, and
-// the replies of the device-side library come back as 8-bit or UTF-16 text.
+// Texts of the device: paths and inputs go to it as UTF-16, the replies of
+// the device-side library come back as 8-bit or UTF-16 text, and the card's
+// license file holds UTF-16.
 #ifndef PONTIRO_DEVICE_RAPITEXT_H
 #define PONTIRO_DEVICE_RAPITEXT_H
 
@@ -10,9 +11,9 @@
 #include <string>
 
 // UTF-16 units of a text (characters beyond the basic plane as pairs).
-std::u16string ToRapiText(const wxString& text);
+std::u16string ToDeviceText(const wxString& text);
 // Unpaired surrogates become U+FFFD.
-wxString FromRapiText(const char16_t* units, std::size_t count);
+wxString FromDeviceText(const char16_t* units, std::size_t count);
 
 // An 8-bit text reply: accepted when it is not empty and its only zero byte
 // is its last; each byte becomes one character of the same value.

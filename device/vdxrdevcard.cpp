@@ -1,6 +1,7 @@
 #include "device/vdxrdevcard.h"
 
 #include "device/atomicfilewriter.h"
+#include "device/rapitext.h"
 #include "device/transferends.h"
 
 #include <wx/arrstr.h>
@@ -36,10 +37,10 @@ bool IsFile(const wxString& local)
     return !local.empty() && wxFileExists(local);
 }
 
-bool IsUpperAscii(std::uint16_t unit, char upper)
+bool IsUpperAscii(char16_t unit, char upper)
 {
-    return unit == static_cast<std::uint16_t>(upper) ||
-           unit == static_cast<std::uint16_t>(upper - 'A' + 'a');
+    return unit == static_cast<char16_t>(upper) ||
+           unit == static_cast<char16_t>(upper - 'A' + 'a');
 }
 
 // A card file being read.
@@ -93,31 +94,6 @@ public:
 private:
     AtomicFileWriter m_out;
 };
-
-void AppendUnits(wxString& text, const std::uint16_t* units, std::size_t count)
-{
-    text.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-    {
-        std::uint32_t unit = units[i];
-#if SIZEOF_WCHAR_T == 2
-        text += static_cast<wchar_t>(unit);
-#else
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count &&
-            units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
-        {
-            unit = 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        }
-        else if (unit >= 0xD800 && unit < 0xE000)
-        {
-            // A lone surrogate has no code point of its own.
-            unit = 0xFFFD;
-        }
-        text += static_cast<wchar_t>(unit);
-#endif
-    }
-}
 }
 
 #ifdef __WINDOWS__
@@ -353,7 +329,7 @@ wxString VDXRDEVCARD::GetMapExtra()
     return ExtractMapExtra(bytes.data(), done);
 }
 
-bool VDXRDEVCARD::FindMapExtra(const std::uint16_t* units, std::size_t count,
+bool VDXRDEVCARD::FindMapExtra(const char16_t* units, std::size_t count,
                                std::size_t& begin, std::size_t& end)
 {
     for (std::size_t i = 0; count >= 5 && i <= count - 5; ++i)
@@ -376,14 +352,13 @@ wxString VDXRDEVCARD::ExtractMapExtra(const unsigned char* data, std::size_t siz
     const std::size_t count = size / 2;
     if (!data || count == 0)
         return wxString();
-    std::vector<std::uint16_t> units(count);
+    std::u16string units(count, u'\0');
     for (std::size_t i = 0; i < count; ++i)
-        units[i] = static_cast<std::uint16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+        units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
 
     std::size_t begin = 0;
     std::size_t end = 0;
-    wxString text;
-    if (FindMapExtra(units.data(), count, begin, end))
-        AppendUnits(text, units.data() + begin, end - begin);
-    return text;
+    if (!FindMapExtra(units.data(), count, begin, end))
+        return wxString();
+    return FromDeviceText(units.data() + begin, end - begin);
 }

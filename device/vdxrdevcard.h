@@ -53,8 +53,8 @@ public:
     // first "K" followed by "ELVO" in any case up to the next zero unit or
     // the end. Empty when there is no such marker.
     static wxString ExtractMapExtra(const unsigned char* data, std::size_t size);
-    // The same as a range of 16-bit units: [begin, end) of the text.
-    static bool FindMapExtra(const std::uint16_t* units, std::size_t count,
+    // The same as a range of UTF-16 units: [begin, end) of the text.
+    static bool FindMapExtra(const char16_t* units, std::size_t count,
                              std::size_t& begin, std::size_t& end);
 
     static constexpr std::size_t WRITE_CHUNK = 10240;

@@ -168,7 +168,7 @@ wxString VDXRDEVRAPI::MapPath(const wxString& path)
 
 rapi::DWORD VDXRDEVRAPI::Attributes(const wxString& path)
 {
-    const std::u16string device = ToRapiText(path);
+    const std::u16string device = ToDeviceText(path);
     return m_ceGetFileAttributes(device.c_str());
 }
 
@@ -203,13 +203,13 @@ bool VDXRDEVRAPI::DeleteFile(const wxString& path)
     ClearError();
     if (!IsBound())
         return false;
-    const std::u16string device = ToRapiText(MapPath(path));
+    const std::u16string device = ToDeviceText(MapPath(path));
     return m_ceDeleteFile(device.c_str()) != 0;
 }
 
 bool VDXRDEVRAPI::MakeFolder(const wxString& path)
 {
-    const std::u16string device = ToRapiText(MapPath(path));
+    const std::u16string device = ToDeviceText(MapPath(path));
     if (m_ceCreateDirectory(device.c_str(), nullptr))
         return true;
     SetError(DEVICE_ERR_MKDIR, path, LastDeviceError());
@@ -252,7 +252,7 @@ bool VDXRDEVRAPI::ListEntries(const wxString& path, wxArrayString& names, bool f
     if (!DirExists(path))
         return false;
 
-    const std::u16string pattern = ToRapiText(path + wxS("\\*"));
+    const std::u16string pattern = ToDeviceText(path + wxS("\\*"));
     rapi::CE_FIND_DATA entry;
     rapi::HANDLE search = m_ceFindFirstFile(pattern.c_str(), &entry);
     if (search == rapi::CeInvalidHandle())
@@ -262,7 +262,7 @@ bool VDXRDEVRAPI::ListEntries(const wxString& path, wxArrayString& names, bool f
         std::size_t length = 0;
         while (length < static_cast<std::size_t>(rapi::CE_MAX_PATH) && entry.cFileName[length])
             ++length;
-        const wxString name = FromRapiText(entry.cFileName, length);
+        const wxString name = FromDeviceText(entry.cFileName, length);
         const bool isFolder = (entry.dwFileAttributes & rapi::CE_FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (folders && isFolder && name != wxS(".") && name != wxS(".."))
             names.push_back(name);
@@ -285,7 +285,7 @@ bool VDXRDEVRAPI::ListFiles(const wxString& path, wxArrayString& names)
 
 rapi::HANDLE VDXRDEVRAPI::OpenDeviceFile(const wxString& path, bool forWriting)
 {
-    const std::u16string device = ToRapiText(MapPath(path));
+    const std::u16string device = ToDeviceText(MapPath(path));
     return m_ceCreateFile(device.c_str(),
                           forWriting ? rapi::CE_GENERIC_WRITE : rapi::CE_GENERIC_READ, 0, nullptr,
                           forWriting ? rapi::CE_CREATE_ALWAYS : rapi::CE_OPEN_EXISTING, 0, nullptr);
@@ -465,8 +465,8 @@ wxString VDXRDEVRAPI::RemoteCall(const char* function, const void* input,
     if (!IsBound())
         return wxString();
 
-    const std::u16string library = ToRapiText(DEVICE_LIBRARY_PATH);
-    const std::u16string name = ToRapiText(wxString::FromAscii(function));
+    const std::u16string library = ToDeviceText(DEVICE_LIBRARY_PATH);
+    const std::u16string name = ToDeviceText(wxString::FromAscii(function));
     const unsigned char* inputBytes = static_cast<const unsigned char*>(input);
     std::vector<rapi::BYTE> inputCopy;
     if (inputBytes && inputSize)
@@ -508,7 +508,7 @@ wxString VDXRDEVRAPI::GetCardID(const wxString& mountFolder)
 {
     // The folder as UTF-16 with its terminating zero, little-endian as the
     // device reads it.
-    const std::u16string units = ToRapiText(mountFolder);
+    const std::u16string units = ToDeviceText(mountFolder);
     std::vector<unsigned char> input;
     input.reserve((units.size() + 1) * 2);
     for (char16_t unit : units)

@@ -1,7 +1,7 @@
 #include "devicesim/devicecore.h"
 
 #include "devicelib/vdxrapi.h"
-#include "devicesim/utf16.h"
+#include "devicesim/utf8.h"
 
 #include <cstdio>
 #include <cstdlib>

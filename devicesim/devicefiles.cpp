@@ -1,6 +1,6 @@
 #include "devicesim/devicefiles.h"
 
-#include "devicesim/utf16.h"
+#include "devicesim/utf8.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -8,7 +8,7 @@
 #include "devicesim/devicefiles.h"
 #include "devicesim/devicesim.h"
 #include "devicesim/profile.h"
-#include "devicesim/utf16.h"
+#include "devicesim/utf8.h"
 
 #include <chrono>
 #include <cstdlib>

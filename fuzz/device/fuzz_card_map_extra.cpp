@@ -16,18 +16,18 @@ void Check(bool condition)
         std::abort();
 }
 
-bool IsLetter(std::uint16_t unit, char upper)
+bool IsLetter(char16_t unit, char upper)
 {
-    return unit == static_cast<std::uint16_t>(upper) ||
-           unit == static_cast<std::uint16_t>(upper + ('a' - 'A'));
+    return unit == static_cast<char16_t>(upper) ||
+           unit == static_cast<char16_t>(upper + ('a' - 'A'));
 }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::vector<std::uint16_t> units(size / 2);
+    std::vector<char16_t> units(size / 2);
     for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<std::uint16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+        units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
 
     // The first marker, found the plain way.
     std::size_t expectedBegin = units.size();
@@ -56,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = begin; i < end; ++i)
         Check(units[i] != 0);
 
-    // The text is the units as they are; pairs of surrogates make one
-    // character where characters are wider than 16 bits.
+    // The text is the units as they are, but for an unpaired surrogate,
+    // which becomes U+FFFD; a pair makes one character where characters
+    // are wider than 16 bits.
     Check(text.length() >= 5 && text[0] == 'K');
     std::size_t at = 0;
     for (std::size_t i = begin; i < end; ++i, ++at)
@@ -65,12 +66,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(at < text.length());
         const std::uint32_t unit = units[i];
         const std::uint32_t ch = static_cast<std::uint32_t>(text[at].GetValue());
-        if (sizeof(wchar_t) == 2 || unit < 0xD800 || unit >= 0xE000)
+        if (unit < 0xD800 || unit >= 0xE000)
+        {
             Check(ch == unit);
+        }
         else if (unit < 0xDC00 && i + 1 < end && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
-            Check(ch == 0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00));
+        {
+            const std::uint32_t low = units[++i];
+            if (sizeof(wchar_t) == 2)
+                Check(ch == unit && ++at < text.length() && text[at].GetValue() == low);
+            else
+                Check(ch == 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        }
         else
+        {
             Check(ch == 0xFFFD);
+        }
     }
     Check(at == text.length());
     return 0;

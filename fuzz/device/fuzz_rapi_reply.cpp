@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (wide.length() > size / 2)
         std::abort();
     // Texts going out come back unchanged.
-    const std::u16string units = ToRapiText(wide);
-    if (FromRapiText(units.data(), units.size()) != wide)
+    const std::u16string units = ToDeviceText(wide);
+    if (FromDeviceText(units.data(), units.size()) != wide)
         std::abort();
 
     std::free(reply);

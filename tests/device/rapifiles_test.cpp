@@ -82,6 +82,20 @@ TEST_F(RapiFiles, PathsInTheDevicesOwnFormWorkAndAreMarked)
     EXPECT_EQ(DEVICE_ERR_BAD_PATH, device.GetErrorCode());
 }
 
+TEST_F(RapiFiles, NamesBeyondAsciiReachTheDeviceAndComeBack)
+{
+    const wxString name = wxString::FromUTF8("caf\xC3\xA9 \xF0\x9F\x98\x80.txt");
+    ASSERT_TRUE(device.WriteFromMemory(Pattern(10), wxS("/windows/") + name));
+#ifndef _WIN32
+    // The simulated device names its files in UTF-8, which only POSIX hosts
+    // take as it is.
+    EXPECT_TRUE(sim.Has("/windows/caf\xC3\xA9 \xF0\x9F\x98\x80.txt"));
+#endif
+    wxArrayString names;
+    ASSERT_TRUE(device.ListFiles(wxS("/windows"), names));
+    EXPECT_EQ(wxArrayString(1, name), names);
+}
+
 TEST_F(RapiFiles, CreateDirRecursiveReportsWhetherItCreatedAnything)
 {
     sim.MakeFolder("/X");

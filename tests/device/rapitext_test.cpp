@@ -1,5 +1,6 @@
 // Texts on the Remote API's wire.
 #include "device/rapitext.h"
+#include "device/utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -73,8 +74,37 @@ TEST(RapiText, WideReplies)
 
 TEST(RapiText, PathsGoAsUtf16)
 {
-    EXPECT_EQ(u"/Kelvo/\u00E9", ToRapiText(wxString(L"/Kelvo/\u00E9")));
-    EXPECT_EQ(u"\U0001F600", ToRapiText(wxString(L"\U0001F600")));
+    EXPECT_EQ(u"/Kelvo/\u00E9", ToDeviceText(wxString(L"/Kelvo/\u00E9")));
+    EXPECT_EQ(u"\U0001F600", ToDeviceText(wxString(L"\U0001F600")));
     const std::u16string units = u"a\U0001F600";
-    EXPECT_EQ(wxString(L"a\U0001F600"), FromRapiText(units.data(), units.size()));
+    EXPECT_EQ(wxString(L"a\U0001F600"), FromDeviceText(units.data(), units.size()));
+}
+
+TEST(Utf16, CodePointsWithPairsJoinedAndLoneSurrogatesLeftToTheCaller)
+{
+    struct Case
+    {
+        std::u16string units;
+        std::u32string codes;
+    } const cases[] = {
+        {u"a\u00E9", U"a\u00E9"},
+        {u"\U0001F600", U"\U0001F600"},
+        {u"\xD83D", {0xD83D}},             // a high surrogate at the end
+        {u"\xD83Dx", {0xD83D, U'x'}},      // ... followed by no low one
+        {u"\xDE00\xD83D", {0xDE00, 0xD83D}},
+    };
+    for (const Case& c : cases)
+    {
+        std::u32string codes;
+        for (std::size_t at = 0; at < c.units.size();)
+            codes += utf16::Next(c.units.data(), c.units.size(), at);
+        EXPECT_TRUE(c.codes == codes);
+        std::u16string back;
+        for (char32_t code : codes)
+            utf16::Append(back, code);
+        EXPECT_TRUE(c.units == back);
+    }
+    std::u16string beyond;
+    utf16::Append(beyond, 0x110000);
+    EXPECT_TRUE(u"\uFFFD" == beyond);
 }

@@ -1,4 +1,6 @@
-#include "devicesim/utf16.h"
+#include "devicesim/utf8.h"
+
+#include "device/utf16.h"
 
 #include <cstdint>
 
@@ -6,7 +8,7 @@ namespace devsim
 {
 namespace
 {
-void AppendUtf8(std::string& out, std::uint32_t code)
+void AppendUtf8(std::string& out, char32_t code)
 {
     if (code < 0x80)
     {
@@ -44,20 +46,11 @@ std::size_t Utf16Length(const char16_t* text)
 bool Utf16ToUtf8(const char16_t* text, std::size_t units, std::string& out)
 {
     out.clear();
-    for (std::size_t i = 0; i < units; ++i)
+    for (std::size_t at = 0; at < units;)
     {
-        std::uint32_t code = text[i];
-        if (code >= 0xD800 && code < 0xDC00)
-        {
-            if (i + 1 >= units || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000)
-                return false;
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        else if (code >= 0xDC00 && code < 0xE000)
-        {
+        const char32_t code = utf16::Next(text, units, at);
+        if (utf16::IsSurrogate(code))
             return false;
-        }
         AppendUtf8(out, code);
     }
     return true;
@@ -100,16 +93,7 @@ std::u16string Utf8ToUtf16(const std::string& text)
                 length = need;
             }
         }
-        if (code >= 0x10000)
-        {
-            code -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (code >> 10));
-            out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-        }
-        else
-        {
-            out += static_cast<char16_t>(code);
-        }
+        utf16::Append(out, code);
         i += length;
     }
     return out;

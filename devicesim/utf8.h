@@ -1,6 +1,6 @@
 // UTF-16 (the device's texts) to UTF-8 (the host's file names) and back.
-#ifndef PONTIRO_DEVICESIM_UTF16_H
-#define PONTIRO_DEVICESIM_UTF16_H
+#ifndef PONTIRO_DEVICESIM_UTF8_H
+#define PONTIRO_DEVICESIM_UTF8_H
 
 #include <cstddef>
 #include <string>
