@@ -18,7 +18,7 @@ namespace
 {
 // Collisions with a leftover or a concurrent temporary are retried under a
 // new name; anything else is a real failure.
-const int TEMP_NAME_TRIES = 16;
+const int kTempNameTries = 16;
 
 wxString TempName()
 {
@@ -73,7 +73,7 @@ bool AtomicFileWriter::Open(const wxString& target)
     }
 
     const wxString folder = wxFileName(target).GetPath(wxPATH_GET_VOLUME | wxPATH_GET_SEPARATOR);
-    for (int attempt = 0; attempt < TEMP_NAME_TRIES; ++attempt)
+    for (int attempt = 0; attempt < kTempNameTries; ++attempt)
     {
         const wxString temp = folder + TempName();
         auto file = std::make_unique<wxFile>();

@@ -13,11 +13,11 @@ wxDEFINE_EVENT(EVT_DEVICE, wxThreadEvent);
 namespace
 {
 // The navigation software keeps these three files in its folder.
-const wxString LICENSE_FILE = wxS("license.db");
-const wxString DATA_FILE = wxS("data.zip");
-const wxString DEVICE_FILE = wxS("device.vdx");
+const wxString kLicenseFile = wxS("license.db");
+const wxString kDataFile = wxS("data.zip");
+const wxString kDeviceFile = wxS("device.vdx");
 
-const int SEARCH_DEPTH = 4;
+const int kSearchDepth = 4;
 
 // Writes in a row that the device reports done with 0 bytes before an
 // upload is given up: the transfer must not spin on a stuck device.
@@ -77,7 +77,7 @@ wxString VDXRDEV::FindLicenseFile(bool acceptDeviceFile)
 {
     ClearError();
     wxString found;
-    if (SearchInstallFolder(wxS("/"), acceptDeviceFile, SEARCH_DEPTH, found))
+    if (SearchInstallFolder(wxS("/"), acceptDeviceFile, kSearchDepth, found))
         return found;
     return wxString();
 }
@@ -103,9 +103,9 @@ bool VDXRDEV::SearchInstallFolder(const wxString& folder, bool acceptDeviceFile,
 
 bool VDXRDEV::CheckInstallFolder(const wxString& folder, bool acceptDeviceFile, wxString& found)
 {
-    const wxString license = folder + LICENSE_FILE;
-    const wxString device = folder + DEVICE_FILE;
-    if (Exists(license) && Exists(folder + DATA_FILE) && Exists(device))
+    const wxString license = folder + kLicenseFile;
+    const wxString device = folder + kDeviceFile;
+    if (Exists(license) && Exists(folder + kDataFile) && Exists(device))
     {
         found = license;
         return true;

@@ -20,7 +20,7 @@
 
 namespace
 {
-const wxString LICENSE_PATH = wxS("/Kelvo/license.db");
+const wxString kLicensePath = wxS("/Kelvo/license.db");
 
 bool IsRooted(const wxString& path)
 {
@@ -298,12 +298,12 @@ wxString VDXRDEVCARD::GetMapVender()
 
 wxString VDXRDEVCARD::GetMapExtra()
 {
-    if (!FileExists(LICENSE_PATH))
+    if (!FileExists(kLicensePath))
         return wxString();
 
     wxLogNull noLog;
     wxFile in;
-    if (!OpenFileForReading(in, MapPath(LICENSE_PATH)))
+    if (!OpenFileForReading(in, MapPath(kLicensePath)))
         return wxString();
     const wxFileOffset length = in.Length();
     if (length <= 0 || static_cast<std::uint64_t>(length) > SIZE_MAX)

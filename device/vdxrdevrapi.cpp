@@ -15,7 +15,7 @@ namespace
 // Largest piece one Remote API call or one local read moves.
 const rapi::DWORD TRANSFER_CHUNK = 10240;
 // How long one Connect waits for the link.
-const unsigned LINK_WAIT_MS = 100;
+const unsigned kLinkWaitMs = 100;
 
 bool Succeeded(rapi::HRESULT result)
 {
@@ -132,7 +132,7 @@ bool VDXRDEVRAPI::Connect()
     // Every attempt that does not end connected is ended with CeRapiUninit,
     // a refused one included, so no half-begun initialisation outlives it.
     const rapi::HRESULT result = m_ceRapiInitEx(&init);
-    if (result == 0 && WaitRapiEvent(init.heRapiInit, LINK_WAIT_MS)
+    if (result == 0 && WaitRapiEvent(init.heRapiInit, kLinkWaitMs)
         && Succeeded(init.hrRapiInit))
     {
         m_connected = true;

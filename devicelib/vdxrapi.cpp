@@ -43,7 +43,7 @@ DWORD RecordTextLength(const BYTE* begin, const BYTE* end, DWORD limit)
 void AppendHex(char* text, DWORD& length, const BYTE* bytes, DWORD count)
 {
     static const char digits[] = "0123456789ABCDEF";
-    for (DWORD i = 0; i < count && length + 2 < VDXRAPI_HEX_TEXT; ++i)
+    for (DWORD i = 0; i < count && length + 2 < kHexText; ++i)
     {
         text[length++] = digits[bytes[i] >> 4];
         text[length++] = digits[bytes[i] & 0x0F];
@@ -61,7 +61,7 @@ bool WithinRecord(DWORD offset, DWORD count, DWORD size)
 // record could not be read or does not hold together.
 bool ReadDeviceIdentity(char* text, DWORD& length)
 {
-    DWORD size = VDXRAPI_DEVICE_ID_BUFFER;
+    DWORD size = kDeviceIdBuffer;
     BYTE* record = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, size));
     if (!record)
         return false;
@@ -76,7 +76,7 @@ bool ReadDeviceIdentity(char* text, DWORD& length)
         record = nullptr;
         // A size no larger than what was offered, or absurdly large, is not
         // a size to retry with.
-        if (head.dwSize > size && head.dwSize <= VDXRAPI_DEVICE_ID_LARGEST)
+        if (head.dwSize > size && head.dwSize <= kDeviceIdLargest)
         {
             size = head.dwSize;
             record = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, size));
@@ -111,10 +111,10 @@ bool ReadDeviceIdentity(char* text, DWORD& length)
     return wellFormed;
 }
 
-// Copies a card text of a storage record into out (VDXRAPI_CARD_TEXT bytes).
+// Copies a card text of a storage record into out (kCardText bytes).
 void CopyCardText(char* out, const BYTE* begin, const BYTE* end)
 {
-    const DWORD length = RecordTextLength(begin, end, VDXRAPI_CARD_TEXT - 1);
+    const DWORD length = RecordTextLength(begin, end, kCardText - 1);
     std::memcpy(out, begin, length);
     out[length] = 0;
 }
@@ -126,22 +126,22 @@ bool StorageIdentity(const BYTE* record, char* identity)
     STORAGE_IDENTIFICATION head;
     std::memcpy(&head, record, sizeof head);
     // The texts follow the record's fixed part and end within what was read.
-    const DWORD end = head.dwSize < VDXRAPI_STORAGE_RECORD ? head.dwSize : VDXRAPI_STORAGE_RECORD;
+    const DWORD end = head.dwSize < kStorageRecord ? head.dwSize : kStorageRecord;
     if (head.dwManufactureIDOffset < sizeof head
         || head.dwManufactureIDOffset > head.dwSerialNumOffset
         || head.dwSerialNumOffset > end)
         return false;
 
-    char manufacturer[VDXRAPI_CARD_TEXT];
-    char serial[VDXRAPI_CARD_TEXT];
+    char manufacturer[kCardText];
+    char serial[kCardText];
     CopyCardText(manufacturer, record + head.dwManufactureIDOffset,
                  record + head.dwSerialNumOffset);
     CopyCardText(serial, record + head.dwSerialNumOffset, record + end);
 
     const std::size_t first = std::strlen(manufacturer);
     std::size_t second = std::strlen(serial);
-    if (first + second > VDXRAPI_CARD_TEXT - 1)
-        second = VDXRAPI_CARD_TEXT - 1 - first;
+    if (first + second > kCardText - 1)
+        second = kCardText - 1 - first;
     std::memcpy(identity, manufacturer, first);
     std::memcpy(identity + first, serial, second);
     identity[first + second] = 0;
@@ -161,13 +161,13 @@ LONG GetMapText(DWORD code, BYTE* input, DWORD* replySize, BYTE** reply)
     *reply = nullptr;
     *replySize = 0;
 
-    WCHAR text[VDXRAPI_MAP_TEXT / sizeof(WCHAR)] = {};
+    WCHAR text[kMapText / sizeof(WCHAR)] = {};
     DWORD returned = 0;
-    if (!KernelIoControl(code, nullptr, 0, text, VDXRAPI_MAP_TEXT, &returned))
+    if (!KernelIoControl(code, nullptr, 0, text, kMapText, &returned))
         return VDXRAPI_NO_PLACE;
 
     DWORD units = 0;
-    while (units < VDXRAPI_MAP_TEXT / sizeof(WCHAR) - 1 && text[units] != 0)
+    while (units < kMapText / sizeof(WCHAR) - 1 && text[units] != 0)
         ++units;
     text[units] = 0;
     const DWORD size = (units + 1) * sizeof(WCHAR);
@@ -188,7 +188,7 @@ VDXRAPI_EXPORT LONG VDXGetDeviceID(DWORD, BYTE* input, DWORD* replySize, BYTE** 
     *replySize = 0;
     *reply = nullptr;
 
-    char text[VDXRAPI_HEX_TEXT];
+    char text[kHexText];
     DWORD length = 0;
     text[0] = 0;
     if (!ReadDeviceIdentity(text, length))
@@ -231,14 +231,14 @@ VDXRAPI_EXPORT LONG VDXGetCardID(DWORD inputSize, BYTE* input, DWORD* replySize,
     // The volume path is the folder followed by "\Vol:" (5 characters) and
     // must fit its buffer; a longer folder is refused like any unusable text.
     const long folderLength = TerminatedTextLength(input, inputSize);
-    if (folderLength <= 0 || folderLength + 5 + 1 > static_cast<long>(VDXRAPI_VOLUME_PATH))
+    if (folderLength <= 0 || folderLength + 5 + 1 > static_cast<long>(kVolumePath))
     {
         LocalFree(input);
         return VDXRAPI_BAD_INPUT;
     }
 
-    BYTE* record = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, VDXRAPI_STORAGE_RECORD));
-    WCHAR volume[VDXRAPI_VOLUME_PATH];
+    BYTE* record = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, kStorageRecord));
+    WCHAR volume[kVolumePath];
     wsprintfW(volume, CE_TEXT("%s\\Vol:"), reinterpret_cast<const WCHAR*>(input));
     LocalFree(input);
     if (!record)
@@ -256,26 +256,26 @@ VDXRAPI_EXPORT LONG VDXGetCardID(DWORD inputSize, BYTE* input, DWORD* replySize,
 
     DWORD returned = 0;
     BOOL ok = DeviceIoControl(handle, IOCTL_DISK_GET_STORAGEID, nullptr, 0, record,
-                              head.dwSize + VDXRAPI_STORAGE_TEXTS, &returned, nullptr);
+                              head.dwSize + kStorageTexts, &returned, nullptr);
     if (!ok)
     {
         std::memcpy(&head, record, sizeof head);
         // The record is both input and output of the second attempt; a size
         // beyond what was allocated is not passed on.
-        if (head.dwSize <= VDXRAPI_STORAGE_RECORD)
+        if (head.dwSize <= kStorageRecord)
             ok = DeviceIoControl(handle, IOCTL_DISK_GET_STORAGEID, record, head.dwSize, record,
                                  head.dwSize, &returned, nullptr);
     }
     CloseHandle(handle);
 
-    WCHAR oem[VDXRAPI_OEM_TEXT] = {};
+    WCHAR oem[kOemText] = {};
     std::memcpy(&head, record, sizeof head);
-    if (SystemParametersInfoW(SPI_GETOEMINFO, VDXRAPI_OEM_QUERY, oem, 0)
+    if (SystemParametersInfoW(SPI_GETOEMINFO, kOemQuery, oem, 0)
         && IsOemText(oem, CE_TEXT("TR518")))
         head.dwFlags = 0;
 
     LONG result = 0;
-    char identity[VDXRAPI_CARD_TEXT];
+    char identity[kCardText];
     if (ok && head.dwFlags == 0 && StorageIdentity(record, identity))
     {
         const DWORD length = static_cast<DWORD>(std::strlen(identity));

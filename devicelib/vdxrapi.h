@@ -75,16 +75,16 @@ struct STORAGE_IDENTIFICATION
 // Working limits of the exports.
 enum : DWORD
 {
-    VDXRAPI_DEVICE_ID_BUFFER = 512,     // first attempt of the identity query
-    VDXRAPI_DEVICE_ID_LARGEST = 65536,  // largest record a second attempt takes
-    VDXRAPI_HEX_TEXT = 512,             // hexadecimal identity, with terminator
-    VDXRAPI_STORAGE_TEXTS = 128,        // room for the card's texts
-    VDXRAPI_STORAGE_RECORD = 16 + 128,  // identification record with its texts
-    VDXRAPI_VOLUME_PATH = 268,          // card volume path in characters
-    VDXRAPI_OEM_TEXT = 104,             // OEM text buffer in characters
-    VDXRAPI_OEM_QUERY = 100,            // ... of which the query may fill
-    VDXRAPI_CARD_TEXT = 64,             // each card text, with terminator
-    VDXRAPI_MAP_TEXT = 128              // map-vendor / map-extra reply in bytes
+    kDeviceIdBuffer = 512,      // first attempt of the identity query
+    kDeviceIdLargest = 65536,   // largest record a second attempt takes
+    kHexText = 512,             // hexadecimal identity, with terminator
+    kStorageTexts = 128,        // room for the card's texts
+    kStorageRecord = 16 + 128,  // identification record with its texts
+    kVolumePath = 268,          // card volume path in characters
+    kOemText = 104,             // OEM text buffer in characters
+    kOemQuery = 100,            // ... of which the query may fill
+    kCardText = 64,             // each card text, with terminator
+    kMapText = 128              // map-vendor / map-extra reply in bytes
 };
 
 #endif

@@ -14,8 +14,8 @@ namespace
 thread_local DWORD t_lastError = 0;
 
 // A device has far less memory than this; larger requests fail as there.
-const UINT LARGEST_ALLOCATION = 16u << 20;
-const std::uintptr_t FIRST_VOLUME = 0x5000;
+const UINT kLargestAllocation = 16u << 20;
+const std::uintptr_t kFirstVolume = 0x5000;
 
 void PutDword(std::string& bytes, std::size_t offset, std::uint32_t value)
 {
@@ -62,7 +62,7 @@ std::string Narrow(LPCWSTR text)
 // "0" flag, a width and an ignored "l"; at most 1024 units, as on Windows.
 int FormatWide(LPWSTR output, LPCWSTR format, va_list arguments)
 {
-    const std::size_t LIMIT = 1024;
+    const std::size_t kLimit = 1024;
     std::u16string out;
     for (const WCHAR* f = format; *f; ++f)
     {
@@ -127,8 +127,8 @@ int FormatWide(LPWSTR output, LPCWSTR format, va_list arguments)
             piece.insert(piece.begin(), zero ? u'0' : u' ');
         out += piece;
     }
-    if (out.size() > LIMIT - 1)
-        out.resize(LIMIT - 1);
+    if (out.size() > kLimit - 1)
+        out.resize(kLimit - 1);
     std::memcpy(output, out.c_str(), (out.size() + 1) * sizeof(WCHAR));
     return static_cast<int>(out.size());
 }
@@ -232,7 +232,7 @@ DeviceCore& DeviceCore::Instance()
 
 DeviceCore::DeviceCore()
     : m_nextSerial(1),
-      m_nextVolume(FIRST_VOLUME),
+      m_nextVolume(kFirstVolume),
       m_callAllocations(0)
 {
 }
@@ -293,8 +293,8 @@ void DeviceCore::Log(const std::string& line)
 void DeviceCore::AppendLog(const std::string& line)
 {
     // Tests look at the last calls; a long session keeps only the recent.
-    const std::size_t LIMIT = 1u << 20;
-    if (m_log.size() > LIMIT)
+    const std::size_t kLimit = 1u << 20;
+    if (m_log.size() > kLimit)
         m_log.erase(0, m_log.find('\n', m_log.size() / 2) + 1);
     m_log += line;
     m_log += '\n';
@@ -321,7 +321,7 @@ HLOCAL DeviceCore::LocalAlloc(UINT flags, UINT bytes)
     std::lock_guard<std::mutex> lock(m_lock);
     ++m_callAllocations;
     if ((m_profile.allocFail != 0 && m_callAllocations == m_profile.allocFail)
-        || bytes > LARGEST_ALLOCATION)
+        || bytes > kLargestAllocation)
     {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

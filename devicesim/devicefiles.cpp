@@ -40,8 +40,8 @@ const DWORD ERROR_ALREADY_EXISTS = 183;
 
 const BOOL TRUE = 1;
 const BOOL FALSE = 0;
-const DWORD ATTRIBUTE_ARCHIVE = 0x20;
-const std::uintptr_t FIRST_HANDLE = 0x1000;
+const DWORD kAttributeArchive = 0x20;
+const std::uintptr_t kFirstHandle = 0x1000;
 
 std::string Lower(std::string text)
 {
@@ -90,7 +90,7 @@ bool SplitPath(const std::string& path, std::vector<std::string>& parts, bool la
 
 bool IsProfile(const std::vector<std::string>& parts)
 {
-    return parts.size() == 1 && Lower(parts[0]) == Lower(PROFILE_FILE_NAME);
+    return parts.size() == 1 && Lower(parts[0]) == Lower(kProfileFileName);
 }
 
 std::string Join(const std::string& root, const std::vector<std::string>& parts, std::size_t count)
@@ -150,7 +150,7 @@ bool FindEntry(const std::string& host, const std::string& name, rapi::CE_FIND_D
         return false;
     std::memset(&data, 0, sizeof data);
     data.dwFileAttributes = S_ISDIR(info.st_mode) ? rapi::CE_FILE_ATTRIBUTE_DIRECTORY
-                                                  : ATTRIBUTE_ARCHIVE;
+                                                  : kAttributeArchive;
     if (!S_ISDIR(info.st_mode))
     {
         const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
@@ -174,7 +174,7 @@ std::uintptr_t FromHandle(HANDLE handle)
 
 DeviceFiles::DeviceFiles()
     : m_profile(nullptr),
-      m_nextHandle(FIRST_HANDLE)
+      m_nextHandle(kFirstHandle)
 {
 }
 
@@ -488,7 +488,7 @@ DWORD DeviceFiles::GetFileAttributes(const char16_t* path, DWORD& error)
         error = DeviceError(errno, host);
         return rapi::CE_NO_ATTRIBUTES;
     }
-    return S_ISDIR(info.st_mode) ? rapi::CE_FILE_ATTRIBUTE_DIRECTORY : ATTRIBUTE_ARCHIVE;
+    return S_ISDIR(info.st_mode) ? rapi::CE_FILE_ATTRIBUTE_DIRECTORY : kAttributeArchive;
 }
 
 BOOL DeviceFiles::SetFileAttributes(const char16_t* path, DWORD& error)
@@ -586,7 +586,7 @@ HANDLE DeviceFiles::FindFirstFile(const char16_t* pattern, rapi::CE_FIND_DATA* d
     while (const dirent* entry = ::readdir(dir))
     {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || (atRoot && Lower(name) == Lower(PROFILE_FILE_NAME)))
+        if (name == "." || name == ".." || (atRoot && Lower(name) == Lower(kProfileFileName)))
             continue;
         if (::fnmatch(wanted.c_str(), Lower(name).c_str(), FNM_NOESCAPE) == 0)
             names.push_back(name);

@@ -8,7 +8,7 @@
 
 namespace devsim
 {
-const char* const PROFILE_FILE_NAME = "devicesim.ini";
+const char* const kProfileFileName = "devicesim.ini";
 
 namespace
 {
@@ -214,7 +214,7 @@ DeviceProfile ParseProfile(const std::string& text)
 
 DeviceProfile LoadProfile(const std::string& root)
 {
-    std::ifstream file(root + "/" + PROFILE_FILE_NAME, std::ios::binary);
+    std::ifstream file(root + "/" + kProfileFileName, std::ios::binary);
     if (!file)
         return DeviceProfile();
     std::stringstream text;

@@ -31,7 +31,7 @@ namespace devsim
 {
 // Name of the profile file in the device's root folder; the device's own
 // file system does not show it.
-extern const char* const PROFILE_FILE_NAME;
+extern const char* const kProfileFileName;
 
 struct DeviceProfile
 {

@@ -39,7 +39,7 @@ TEST(RapiConnect, MissingProviderIsReportedByNameAndTriedAgain)
         EXPECT_EQ(0, device.GetSystemError());
     }
     // Installed later: the next attempt loads it.
-    SimDevice::UseProvider(SIM_PROVIDER);
+    SimDevice::UseProvider(kSimProvider);
     EXPECT_TRUE(device.Connect());
     EXPECT_EQ(0, device.GetErrorCode());
 }
@@ -66,14 +66,14 @@ TEST(RapiConnect, WithoutTheVariableTheUsualLibraryNameIsTried)
 TEST(RapiConnect, ProviderLackingOneEntryPointIsRefusedAndUnloaded)
 {
     SimDevice sim;
-    SimDevice::UseProvider(SIM_PARTIAL_PROVIDER);
+    SimDevice::UseProvider(kSimPartialProvider);
     VDXRDEVRAPI device;
     EXPECT_FALSE(device.Connect());
     EXPECT_EQ(DEVICE_ERR_RAPI_ENTRY, device.GetErrorCode());
     EXPECT_TRUE(device.GetErrorText().empty());
     EXPECT_EQ(0u, SimDevice::Counters().inits);
     // Unloaded: the next attempt loads whatever is named now.
-    SimDevice::UseProvider(SIM_PROVIDER);
+    SimDevice::UseProvider(kSimProvider);
     EXPECT_TRUE(device.Connect());
 }
 

@@ -14,8 +14,8 @@
 #include <windows.h>
 #endif
 
-const char* const SIM_PROVIDER = PONTIRO_TEST_SIM_PROVIDER;
-const char* const SIM_PARTIAL_PROVIDER = PONTIRO_TEST_SIM_PARTIAL_PROVIDER;
+const char* const kSimProvider = PONTIRO_TEST_SIM_PROVIDER;
+const char* const kSimPartialProvider = PONTIRO_TEST_SIM_PARTIAL_PROVIDER;
 
 namespace
 {
@@ -58,7 +58,7 @@ SimDevice::SimDevice() : m_root(m_folder.Utf8Path())
         throw std::runtime_error("cannot make a device folder");
     MakeFolder("/windows");
     wxSetEnv(wxS("PONTIRO_DEVICE_ROOT"), wxString::FromUTF8(m_root));
-    UseProvider(SIM_PROVIDER);
+    UseProvider(kSimProvider);
     Reset();
 }
 

@@ -37,7 +37,7 @@ public:
     Bytes GetFile(const std::string& devicePath) const;
     bool Has(const std::string& devicePath) const;
 
-    // Makes provider (SIM_PROVIDER, SIM_PARTIAL_PROVIDER or a file that is
+    // Makes provider (kSimProvider, kSimPartialProvider or a file that is
     // not there) the one the program finds: named by PONTIRO_RAPI_LIBRARY,
     // or on Windows, where the program asks for "rapi.dll" by name, the
     // rapi.dll that the DLL search path reaches (provider's folder).
@@ -58,7 +58,7 @@ private:
 
 // The simulated provider's file, and one that lacks CeRemoveDirectory
 // (on Windows each is a rapi.dll in a folder of its own).
-extern const char* const SIM_PROVIDER;
-extern const char* const SIM_PARTIAL_PROVIDER;
+extern const char* const kSimProvider;
+extern const char* const kSimPartialProvider;
 
 #endif

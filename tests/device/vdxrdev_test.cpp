@@ -94,7 +94,7 @@ private:
     std::map<wxString, std::vector<wxString>> m_children;
 };
 
-const std::vector<wxString> ALL_MARKERS = {"license.db", "data.zip", "device.vdx"};
+const std::vector<wxString> kAllMarkers = {"license.db", "data.zip", "device.vdx"};
 
 struct SearchCase
 {
@@ -125,24 +125,24 @@ TEST_P(FindLicenseFileTest, FindsTheFirstMarkedFolder)
 INSTANTIATE_TEST_SUITE_P(
     Layouts, FindLicenseFileTest,
     testing::Values(
-        SearchCase{"TwoLevelsDown", {{"/Other/", {"license.db"}}, {"/X/Y/", ALL_MARKERS}}, false,
+        SearchCase{"TwoLevelsDown", {{"/Other/", {"license.db"}}, {"/X/Y/", kAllMarkers}}, false,
                    "/X/Y/license.db"},
-        SearchCase{"AtTheRoot", {{"/", ALL_MARKERS}}, false, "/license.db"},
+        SearchCase{"AtTheRoot", {{"/", kAllMarkers}}, false, "/license.db"},
         SearchCase{"DeviceFileAccepted", {{"/N/", {"license.db", "device.vdx"}}}, true,
                    "/N/device.vdx"},
         SearchCase{"DeviceFileNotAcceptedSearchGoesOn",
-                   {{"/N/", {"license.db", "device.vdx"}}, {"/N/M/", ALL_MARKERS}}, false,
+                   {{"/N/", {"license.db", "device.vdx"}}, {"/N/M/", kAllMarkers}}, false,
                    "/N/M/license.db"},
-        SearchCase{"FullSetBeatsDeviceFileInTheSameFolder", {{"/N/", ALL_MARKERS}}, true,
+        SearchCase{"FullSetBeatsDeviceFileInTheSameFolder", {{"/N/", kAllMarkers}}, true,
                    "/N/license.db"},
         SearchCase{"DeviceFileAloneIsNotEnough", {{"/N/", {"device.vdx", "data.zip"}}}, false, ""},
-        SearchCase{"FourLevelsDownIsFound", {{"/a/b/c/d/", ALL_MARKERS}}, false,
+        SearchCase{"FourLevelsDownIsFound", {{"/a/b/c/d/", kAllMarkers}}, false,
                    "/a/b/c/d/license.db"},
-        SearchCase{"FiveLevelsDownIsNot", {{"/a/b/c/d/e/", ALL_MARKERS}}, true, ""},
-        SearchCase{"FirstListedSiblingWins", {{"/B/", ALL_MARKERS}, {"/A/", ALL_MARKERS}}, false,
+        SearchCase{"FiveLevelsDownIsNot", {{"/a/b/c/d/e/", kAllMarkers}}, true, ""},
+        SearchCase{"FirstListedSiblingWins", {{"/B/", kAllMarkers}, {"/A/", kAllMarkers}}, false,
                    "/B/license.db"},
-        SearchCase{"PreOrderBeforeLaterSibling", {{"/A/", {}}, {"/A/Deep/", ALL_MARKERS},
-                                                 {"/B/", ALL_MARKERS}}, false,
+        SearchCase{"PreOrderBeforeLaterSibling", {{"/A/", {}}, {"/A/Deep/", kAllMarkers},
+                                                 {"/B/", kAllMarkers}}, false,
                    "/A/Deep/license.db"},
         SearchCase{"NothingThere", {{"/A/B/", {"data.zip"}}}, true, ""}),
     [](const testing::TestParamInfo<SearchCase>& info) { return info.param.name; });

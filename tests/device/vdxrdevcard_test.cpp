@@ -20,7 +20,7 @@ namespace
 {
 typedef std::vector<std::string> Events;
 
-const Events WRITE_25000 = {"started", "0", "40", "81", "100", "100", "finished"};
+const Events kWrite25000 = {"started", "0", "40", "81", "100", "100", "finished"};
 
 std::vector<std::string> Sorted(const wxArrayString& names)
 {
@@ -227,8 +227,8 @@ TEST_F(CardTest, WriteFromMemoryReplacesTheWholeFile)
         std::size_t size;
         Events events;
     } cases[] = {
-        {"/Kelvo/new.bin", 25000, WRITE_25000},
-        {"/Kelvo/old.bin", 25000, WRITE_25000},
+        {"/Kelvo/new.bin", 25000, kWrite25000},
+        {"/Kelvo/old.bin", 25000, kWrite25000},
         {"/Kelvo/old.bin", 3, {"started", "0", "100", "100", "finished"}},
         {"/Kelvo/empty.bin", 0, {"started", "0", "100", "finished"}},
         {"/Kelvo/old.bin", 0, {"started", "0", "100", "finished"}},
@@ -342,7 +342,7 @@ TEST_F(CardTest, CopyToDeviceCopiesInWriteChunks)
         std::size_t size;
         Events events;
     } cases[] = {
-        {25000, WRITE_25000},
+        {25000, kWrite25000},
         {0, {"started", "0", "100", "finished"}},
         {10240, {"started", "0", "100", "100", "finished"}},
     };
