@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/dir.h>
+#include <wx/filename.h>
 #include <wx/init.h>
 #include <wx/socket.h>
 #include <wx/utils.h>
