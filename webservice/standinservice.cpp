@@ -1,6 +1,6 @@
 #include "webservice/standinservice.h"
 
-#include "crypt/seal.h"
+#include "webservice/unseal.h"
 
 #include <wx/file.h>
 #include <wx/log.h>
@@ -301,7 +301,7 @@ void StandInService::Answer(Socket socket, const std::string& target, StandInReq
             if (name == "user")
                 request.user = value;
             else if (name == "uri")
-                request.uri = UnsealText(wxString::FromUTF8(value.c_str())).utf8_str().data();
+                request.uri = UnsealRequestPath(value);
             start = end + 1;
         }
     }

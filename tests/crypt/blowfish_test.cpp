@@ -1,4 +1,5 @@
 #include "crypt/blowfish.h"
+#include "tests/crypt/hexbytes.h"
 
 #include <gtest/gtest.h>
 
@@ -8,26 +9,6 @@
 
 namespace
 {
-
-std::vector<std::uint8_t> Hex(const std::string& hex)
-{
-    std::vector<std::uint8_t> out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-std::string ToHex(const std::uint8_t* p, std::size_t n)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i)
-    {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
 
 std::string EcbEncrypt(const std::vector<std::uint8_t>& key, const std::string& plainHex)
 {
