@@ -82,6 +82,20 @@ function(pontiro_library name)
     target_link_libraries(${name} PUBLIC pontiro_options ${A_LIBS})
 endfunction()
 
+# pontiro_embed_file(<input> <symbol> <header> <output.cpp> [DEPENDS ...])
+# Generates <output.cpp> defining <symbol>[] and <symbol>Size (std::size_t)
+# with the bytes of <input>, as declared in <header>. DEPENDS names what
+# makes <input> when the build does (a target).
+function(pontiro_embed_file input symbol header output)
+    cmake_parse_arguments(A "" "" "DEPENDS" ${ARGN})
+    add_custom_command(OUTPUT "${output}"
+        COMMAND ${CMAKE_COMMAND} "-DINPUT=${input}" "-DOUTPUT=${output}" "-DSYMBOL=${symbol}"
+                "-DHEADER=${header}" -P "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
+        DEPENDS "${input}" ${A_DEPENDS} "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake"
+        COMMENT "Embedding ${symbol}"
+        VERBATIM)
+endfunction()
+
 # pontiro_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [ENV ...])
 # One CTest test per GoogleTest executable. Label "threaded" puts the test
 # into the ThreadSanitizer run; label "gui" marks tests that need a display

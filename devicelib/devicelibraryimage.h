@@ -3,9 +3,9 @@
 #ifndef PONTIRO_DEVICELIB_DEVICELIBRARYIMAGE_H
 #define PONTIRO_DEVICELIB_DEVICELIBRARYIMAGE_H
 
-#include <cstdint>
+#include <cstddef>
 
 extern const unsigned char g_deviceLibraryImage[];
-extern const std::uint32_t g_deviceLibraryImageSize;
+extern const std::size_t g_deviceLibraryImageSize;
 
 #endif
