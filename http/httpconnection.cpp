@@ -2,7 +2,6 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #else
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,79 +19,19 @@ namespace
 {
 
 using Clock = std::chrono::steady_clock;
-
-#ifdef _WIN32
-const std::uintptr_t NoSocket = INVALID_SOCKET;
-const int NoSignal = 0;
-
-int LastError()
-{
-    return ::WSAGetLastError();
-}
-bool IsInterrupted(int error)
-{
-    return error == WSAEINTR;
-}
-bool WouldBlock(int error)
-{
-    return error == WSAEWOULDBLOCK;
-}
-bool ConnectPending(int error)
-{
-    return error == WSAEWOULDBLOCK;
-}
-#else
-const int NoSocket = -1;
-#ifdef MSG_NOSIGNAL
-// A peer that went away must not end the process with SIGPIPE.
-const int NoSignal = MSG_NOSIGNAL;
-#else
-const int NoSignal = 0;
-#endif
-
-int LastError()
-{
-    return errno;
-}
-bool IsInterrupted(int error)
-{
-    return error == EINTR;
-}
-bool WouldBlock(int error)
-{
-    return error == EAGAIN || error == EWOULDBLOCK;
-}
-bool ConnectPending(int error)
-{
-    // An interrupted connect goes on in the background like a pending one.
-    return error == EINPROGRESS || error == EINTR;
-}
-
-bool MakeNonBlocking(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 &&
-           ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
-}
-#endif
+using socketport::kNoDescriptor;
 
 // Without a wake channel (Windows, or no pipe to be had) a wait looks at
 // the stop flag this often.
-const int SliceMs = 50;
+const int kSliceMs = 50;
 // Longer timeouts are no limit: the clock arithmetic must not overflow.
-const long LongestTimeout = 10L * 365 * 24 * 3600;
-
-// Bytes handed to one system call.
-int ChunkOf(std::size_t size)
-{
-    return static_cast<int>(std::min<std::size_t>(size, 1u << 30));
-}
+const long kLongestTimeout = 10L * 365 * 24 * 3600;
 
 } // namespace
 
 HttpConnection::HttpConnection(const std::atomic<bool>& stop)
     : m_stop(stop),
-      m_socket(NoSocket),
+      m_socket(kNoDescriptor),
       m_broken(false),
       m_wakeRead(-1),
       m_wakeWrite(-1)
@@ -101,7 +40,7 @@ HttpConnection::HttpConnection(const std::atomic<bool>& stop)
     int ends[2];
     if (::pipe(ends) != 0)
         return;
-    if (!MakeNonBlocking(ends[0]) || !MakeNonBlocking(ends[1]))
+    if (!socketport::MakeNonBlocking(ends[0]) || !socketport::MakeNonBlocking(ends[1]))
     {
         ::close(ends[0]);
         ::close(ends[1]);
@@ -140,19 +79,15 @@ void HttpConnection::Wake()
 
 bool HttpConnection::IsOpen() const
 {
-    return m_socket != NoSocket;
+    return m_socket != kNoDescriptor;
 }
 
 void HttpConnection::Close()
 {
-    if (m_socket == NoSocket)
+    if (m_socket == kNoDescriptor)
         return;
-#ifdef _WIN32
-    ::closesocket(m_socket);
-#else
-    ::close(m_socket);
-#endif
-    m_socket = NoSocket;
+    socketport::Close(m_socket);
+    m_socket = kNoDescriptor;
     m_broken = false;
 }
 
@@ -162,51 +97,22 @@ bool HttpConnection::Open(const sockaddr* address, int length, long timeout)
     if (!address || length <= 0 || m_stop.load())
         return false;
 
-#ifdef _WIN32
-    const SOCKET fd = ::socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP);
-    if (fd == INVALID_SOCKET)
+    const socketport::Descriptor fd = socketport::OpenStream(address->sa_family);
+    if (fd == kNoDescriptor)
         return false;
     m_socket = fd;
-    // Non-blocking: every wait is a select that also looks at the stop.
-    u_long nonBlocking = 1;
-    if (::ioctlsocket(fd, FIONBIO, &nonBlocking) != 0)
+    // Non-blocking: every wait also looks at the stop (a poll on the wake
+    // pipe, or short slices).
+    if (!socketport::MakeNonBlocking(fd))
     {
         Close();
         return false;
     }
-#else
-    const int fd = ::socket(address->sa_family, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    m_socket = fd;
-    // Non-blocking: every wait is a poll that also looks at the wake pipe.
-    if (!MakeNonBlocking(fd))
-    {
-        Close();
-        return false;
-    }
-#ifdef SO_NOSIGPIPE
-    const int yes = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &yes, sizeof yes);
-#endif
-#endif
 
     if (::connect(fd, address, length) == 0)
         return true;
-    if (!ConnectPending(LastError()) || Wait(true, timeout) != Ready)
-    {
-        Close();
-        return false;
-    }
-    int error = 0;
-#ifdef _WIN32
-    int size = sizeof error;
-    const int got = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
-#else
-    socklen_t size = sizeof error;
-    const int got = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-#endif
-    if (got != 0 || error != 0)
+    if (!socketport::ConnectPending(socketport::LastError()) || Wait(true, timeout) != kReady ||
+        socketport::ConnectResult(fd) != 0)
     {
         Close();
         return false;
@@ -216,22 +122,22 @@ bool HttpConnection::Open(const sockaddr* address, int length, long timeout)
 
 HttpConnection::WaitResult HttpConnection::Wait(bool forWriting, long timeout)
 {
-    const bool limited = timeout > 0 && timeout <= LongestTimeout;
+    const bool limited = timeout > 0 && timeout <= kLongestTimeout;
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limited ? timeout : 0);
     for (;;)
     {
         if (m_stop.load())
-            return Stopped;
+            return kStopped;
         long left = LONG_MAX;
         if (limited)
         {
             left = static_cast<long>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
             if (left <= 0)
-                return TimedOut;
+                return kTimedOut;
         }
 #ifdef _WIN32
-        const long slice = std::min<long>(left, SliceMs);
+        const long slice = std::min<long>(left, kSliceMs);
         fd_set readable;
         fd_set writable;
         fd_set failed;
@@ -245,27 +151,27 @@ HttpConnection::WaitResult HttpConnection::Wait(bool forWriting, long timeout)
         wait.tv_sec = slice / 1000;
         wait.tv_usec = (slice % 1000) * 1000;
         const int ready = ::select(0, &readable, &writable, &failed, &wait);
-        if (ready == SOCKET_ERROR && !IsInterrupted(LastError()))
-            return Failed;
+        if (ready == SOCKET_ERROR && !socketport::IsInterrupted(socketport::LastError()))
+            return kFailed;
         if (m_stop.load())
-            return Stopped;
+            return kStopped;
         if (ready > 0)
-            return Ready;
+            return kReady;
 #else
         const bool canWake = m_wakeRead >= 0;
-        const int slice = static_cast<int>(std::min<long>(left, canWake ? INT_MAX : SliceMs));
+        const int slice = static_cast<int>(std::min<long>(left, canWake ? INT_MAX : kSliceMs));
         pollfd watch[2] = {
             {m_socket, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0},
             {m_wakeRead, POLLIN, 0},
         };
         const int ready = ::poll(watch, canWake ? 2 : 1, slice);
-        if (ready < 0 && !IsInterrupted(LastError()))
-            return Failed;
+        if (ready < 0 && !socketport::IsInterrupted(socketport::LastError()))
+            return kFailed;
         if (m_stop.load())
-            return Stopped;
+            return kStopped;
         // An error or hang-up counts as ready: the next call reports it.
         if (ready > 0 && watch[0].revents != 0)
-            return Ready;
+            return kReady;
 #endif
     }
 }
@@ -274,15 +180,15 @@ long HttpConnection::ReceiveOnce(char* buffer, std::size_t size, long timeout)
 {
     for (;;)
     {
-        if (m_broken || m_socket == NoSocket || m_stop.load())
+        if (m_broken || m_socket == kNoDescriptor || m_stop.load())
             return -1;
-        const long got = static_cast<long>(::recv(m_socket, buffer, ChunkOf(size), 0));
+        const long got = socketport::Receive(m_socket, buffer, size);
         if (got >= 0)
             return got;
-        const int error = LastError();
-        if (IsInterrupted(error))
+        const int error = socketport::LastError();
+        if (socketport::IsInterrupted(error))
             continue;
-        if (!WouldBlock(error) || Wait(false, timeout) != Ready)
+        if (!socketport::WouldBlock(error) || Wait(false, timeout) != kReady)
         {
             m_broken = true;
             return -1;
@@ -311,19 +217,19 @@ bool HttpConnection::Send(const char* bytes, std::size_t size, long timeout)
 {
     while (size > 0)
     {
-        if (m_broken || m_socket == NoSocket || m_stop.load())
+        if (m_broken || m_socket == kNoDescriptor || m_stop.load())
             return false;
-        const long sent = static_cast<long>(::send(m_socket, bytes, ChunkOf(size), NoSignal));
+        const long sent = socketport::Send(m_socket, bytes, size);
         if (sent > 0)
         {
             bytes += sent;
             size -= static_cast<std::size_t>(sent);
             continue;
         }
-        const int error = sent < 0 ? LastError() : 0;
-        if (sent < 0 && IsInterrupted(error))
+        const int error = sent < 0 ? socketport::LastError() : 0;
+        if (sent < 0 && socketport::IsInterrupted(error))
             continue;
-        if (sent < 0 && WouldBlock(error) && Wait(true, timeout) == Ready)
+        if (sent < 0 && socketport::WouldBlock(error) && Wait(true, timeout) == kReady)
             continue;
         m_broken = true;
         return false;

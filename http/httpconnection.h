@@ -9,9 +9,10 @@
 #ifndef PONTIRO_HTTP_HTTPCONNECTION_H
 #define PONTIRO_HTTP_HTTPCONNECTION_H
 
+#include "http/socketport.h"
+
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
 
 struct sockaddr;
 
@@ -44,24 +45,19 @@ public:
     bool Send(const char* bytes, std::size_t size, long timeout);
 
 private:
-#ifdef _WIN32
-    using Descriptor = std::uintptr_t;
-#else
-    using Descriptor = int;
-#endif
     enum WaitResult
     {
-        Ready,
-        TimedOut,
-        Stopped,
-        Failed
+        kReady,
+        kTimedOut,
+        kStopped,
+        kFailed
     };
 
     WaitResult Wait(bool forWriting, long timeout);
     long ReceiveOnce(char* buffer, std::size_t size, long timeout);
 
     const std::atomic<bool>& m_stop;
-    Descriptor m_socket;
+    socketport::Descriptor m_socket;
     // A read error, timeout or stop ends the connection for good: a reset
     // is reported once by the system, and must not read as a clean close
     // the next time.

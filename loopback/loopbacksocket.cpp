@@ -1,20 +1,17 @@
 #include "loopback/loopbacksocket.h"
 
+#include "http/socketport.h"
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 #include <cstring>
-#include <mutex>
 
 namespace loopback
 {
@@ -23,18 +20,20 @@ namespace
 {
 
 #ifdef _WIN32
-using Native = SOCKET;
 using Length = int;
-Native ToNative(Socket s) { return static_cast<Native>(s); }
-Socket FromNative(Native s) { return s == INVALID_SOCKET ? kNoSocket : static_cast<Socket>(s); }
-bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 #else
-using Native = int;
 using Length = socklen_t;
-Native ToNative(Socket s) { return static_cast<Native>(s); }
-Socket FromNative(Native s) { return s < 0 ? kNoSocket : static_cast<Socket>(s); }
-bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 #endif
+
+socketport::Descriptor ToNative(Socket s)
+{
+    return static_cast<socketport::Descriptor>(s);
+}
+
+Socket FromNative(socketport::Descriptor s)
+{
+    return s == socketport::kNoDescriptor ? kNoSocket : static_cast<Socket>(s);
+}
 
 sockaddr_in LoopbackAddress(int port)
 {
@@ -46,37 +45,16 @@ sockaddr_in LoopbackAddress(int port)
     return address;
 }
 
-Socket NewStreamSocket()
-{
-    if (!Startup())
-        return kNoSocket;
-#ifdef _WIN32
-    return FromNative(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-#else
-    return FromNative(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-#endif
-}
-
 } // namespace
 
 bool Startup()
 {
-#ifdef _WIN32
-    static std::once_flag once;
-    static bool started = false;
-    std::call_once(once, [] {
-        WSADATA data;
-        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    });
-    return started;
-#else
-    return true;
-#endif
+    return socketport::Startup();
 }
 
 Socket Listen(int& port, int backlog)
 {
-    const Socket listener = NewStreamSocket();
+    const Socket listener = FromNative(socketport::OpenStream(AF_INET));
     if (listener == kNoSocket)
         return kNoSocket;
 #ifndef _WIN32
@@ -99,16 +77,12 @@ Socket Listen(int& port, int backlog)
 
 Socket Accept(Socket listener)
 {
-#ifdef _WIN32
-    return FromNative(::accept(ToNative(listener), nullptr, nullptr));
-#else
-    return FromNative(::accept4(ToNative(listener), nullptr, nullptr, SOCK_CLOEXEC));
-#endif
+    return FromNative(socketport::Accept(ToNative(listener)));
 }
 
 Socket Connect(int port)
 {
-    const Socket client = NewStreamSocket();
+    const Socket client = FromNative(socketport::OpenStream(AF_INET));
     if (client == kNoSocket)
         return kNoSocket;
     sockaddr_in address = LoopbackAddress(port);
@@ -132,47 +106,17 @@ int UnusedPort()
 
 int Wait(Socket socket, bool forWrite, int ms)
 {
-#ifdef _WIN32
-    WSAPOLLFD ready{ToNative(socket), static_cast<SHORT>(forWrite ? POLLOUT : POLLIN), 0};
-    const int n = ::WSAPoll(&ready, 1, ms);
-#else
-    pollfd ready{ToNative(socket), static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
-    int n;
-    do
-        n = ::poll(&ready, 1, ms);
-    while (n < 0 && errno == EINTR);
-#endif
-    return n < 0 ? -1 : (n > 0 ? 1 : 0);
+    return socketport::Poll(ToNative(socket), forWrite, ms);
 }
 
 long Send(Socket socket, const void* data, std::size_t size, bool dontWait)
 {
-#ifdef _WIN32
-    if (dontWait && Wait(socket, true, 0) == 0)
-        return -2;
-    const int chunk = size > 1 << 30 ? 1 << 30 : static_cast<int>(size);
-    const int n = ::send(ToNative(socket), static_cast<const char*>(data), chunk, 0);
-#else
-    const ssize_t n = ::send(ToNative(socket), data, size, MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
-#endif
-    if (n < 0)
-        return dontWait && WouldBlock() ? -2 : -1;
-    return static_cast<long>(n);
+    return socketport::Send(ToNative(socket), data, size, dontWait);
 }
 
 long Receive(Socket socket, void* data, std::size_t size, bool dontWait)
 {
-#ifdef _WIN32
-    if (dontWait && Wait(socket, false, 0) == 0)
-        return -2;
-    const int chunk = size > 1 << 30 ? 1 << 30 : static_cast<int>(size);
-    const int n = ::recv(ToNative(socket), static_cast<char*>(data), chunk, 0);
-#else
-    const ssize_t n = ::recv(ToNative(socket), data, size, dontWait ? MSG_DONTWAIT : 0);
-#endif
-    if (n < 0)
-        return dontWait && WouldBlock() ? -2 : -1;
-    return static_cast<long>(n);
+    return socketport::Receive(ToNative(socket), data, size, dontWait);
 }
 
 bool SendAll(Socket socket, const void* data, std::size_t size)
@@ -191,11 +135,7 @@ bool SendAll(Socket socket, const void* data, std::size_t size)
 
 void Shutdown(Socket socket)
 {
-#ifdef _WIN32
-    ::shutdown(ToNative(socket), SD_BOTH);
-#else
-    ::shutdown(ToNative(socket), SHUT_RDWR);
-#endif
+    socketport::ShutdownBoth(ToNative(socket));
 }
 
 void AbortOnClose(Socket socket)
@@ -207,13 +147,8 @@ void AbortOnClose(Socket socket)
 
 void Close(Socket socket)
 {
-    if (socket == kNoSocket)
-        return;
-#ifdef _WIN32
-    ::closesocket(ToNative(socket));
-#else
-    ::close(ToNative(socket));
-#endif
+    if (socket != kNoSocket)
+        socketport::Close(ToNative(socket));
 }
 
 } // namespace loopback

@@ -1,8 +1,6 @@
-#ifdef _WIN32
-#include <winsock2.h>
-#endif
-
 #include "tests/http/wxsockets.h"
+
+#include "http/socketport.h"
 
 #include <wx/init.h>
 #include <wx/log.h>
@@ -49,8 +47,7 @@ void InitWxSocketsForTests()
     // for the program: start Winsock.
     if (!wxSocketBase::Initialize())
     {
-        WSADATA data;
-        ::WSAStartup(MAKEWORD(2, 2), &data);
+        socketport::Startup();
         // The toolkit deletes the active log target at its clean-up.
         wxLog::SetActiveTarget(new QuietSocketStartup(wxLog::GetActiveTarget()));
     }
