@@ -15,7 +15,7 @@ namespace
 {
 
 // How long a stop may go unnoticed.
-const std::chrono::milliseconds StopSlice(50);
+const std::chrono::milliseconds kStopSlice(50);
 
 // Shared by the waiting request and the lookup thread; whichever ends last
 // frees it.
@@ -40,7 +40,7 @@ HostLookupResult LookUpHost(const HostLookup& lookup, const wxString& host,
                             long timeout)
 {
     if (stop.load())
-        return HostLookupStopped;
+        return kHostLookupStopped;
 
     const auto state = std::make_shared<LookupState>();
     // Deep copies: nothing of the caller's may be shared with a thread that
@@ -63,7 +63,7 @@ HostLookupResult LookUpHost(const HostLookup& lookup, const wxString& host,
     catch (const std::system_error&)
     {
         // No thread to be had: resolve here, as a plain lookup would.
-        return lookup(host, address) ? HostFound : HostNotFound;
+        return lookup(host, address) ? kHostFound : kHostNotFound;
     }
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
@@ -71,13 +71,13 @@ HostLookupResult LookUpHost(const HostLookup& lookup, const wxString& host,
     while (!state->done)
     {
         if (stop.load())
-            return HostLookupStopped;
+            return kHostLookupStopped;
         if (timeout > 0 && std::chrono::steady_clock::now() >= deadline)
-            return HostNotFound;
-        state->finished.wait_for(lock, StopSlice);
+            return kHostNotFound;
+        state->finished.wait_for(lock, kStopSlice);
     }
     if (!state->found)
-        return HostNotFound;
+        return kHostNotFound;
     address = state->address;
-    return HostFound;
+    return kHostFound;
 }

@@ -20,9 +20,9 @@ bool SystemHostLookup(const wxString& host, wxIPV4address& address);
 
 enum HostLookupResult
 {
-    HostFound,
-    HostNotFound,   // also when the timeout ran out first
-    HostLookupStopped
+    kHostFound,
+    kHostNotFound,   // also when the timeout ran out first
+    kHostLookupStopped
 };
 
 // Resolves host into address. Ends as soon as the stop flag is set, or when

@@ -23,10 +23,10 @@
 namespace
 {
 
-const char* const UserAgent = "Pontiro 1.2";
+const char* const kUserAgent = "Pontiro 1.2";
 
 // The builder's own headers go first, in this order; others follow by name.
-const char* const HeaderOrder[] = {
+const char* const kHeaderOrder[] = {
     "Host", "User-Agent", "Proxy-Authorization", "Content-Length",
     "Authorization", "Content-Type", "Cookie",
 };
@@ -73,7 +73,7 @@ wxHTTPBuilder::wxHTTPBuilder()
       m_viaProxy(false),
       m_bufferedBodyStart(0)
 {
-    SetTimeout(DefaultTimeout);
+    SetTimeout(kDefaultTimeout);
 }
 
 wxHTTPBuilder::~wxHTTPBuilder() = default;
@@ -207,7 +207,7 @@ bool wxHTTPBuilder::Resolve(const wxString& host, unsigned short port)
         Close();
     }
     std::unique_ptr<wxIPV4address> address(new wxIPV4address());
-    if (LookUpHost(m_hostLookup, host, *address, m_stop, GetTimeout()) != HostFound)
+    if (LookUpHost(m_hostLookup, host, *address, m_stop, GetTimeout()) != kHostFound)
     {
         m_lastError = wxPROTO_NETERR;
         return false;
@@ -309,7 +309,7 @@ std::string wxHTTPBuilder::BuildRequestHead(const wxString& method, const wxStri
     head += part;
 
     std::vector<wxString> names;
-    for (const char* name : HeaderOrder)
+    for (const char* name : kHeaderOrder)
     {
         if (FindHeader(name) != m_headers.end())
             names.emplace_back(FindHeader(name)->first);
@@ -318,7 +318,7 @@ std::string wxHTTPBuilder::BuildRequestHead(const wxString& method, const wxStri
     for (wxHeaderConstIterator it = m_headers.begin(); it != m_headers.end(); ++it)
     {
         bool known = false;
-        for (const char* name : HeaderOrder)
+        for (const char* name : kHeaderOrder)
             known = known || it->first.CmpNoCase(name) == 0;
         if (!known)
             others.push_back(it->first);
@@ -429,7 +429,7 @@ bool wxHTTPBuilder::SendRequest(const wxString& target, const wxString& tempPref
             SetHeader(wxS("Cookie"), cookie);
     }
     if (GetHeader(wxS("User-Agent")).empty())
-        SetHeader(wxS("User-Agent"), UserAgent);
+        SetHeader(wxS("User-Agent"), kUserAgent);
 
     bool headOk = false;
     const std::string head = BuildRequestHead(method, target + BuildQueryString(method == wxS("GET")), &headOk);
@@ -471,9 +471,9 @@ bool wxHTTPBuilder::ReadResponseHead()
     m_bufferedBody.clear();
     m_bufferedBodyStart = 0;
 
-    HttpResponseHead head(MaxHeadLineLength, MaxHeadLines);
+    HttpResponseHead head(kMaxHeadLineLength, kMaxHeadLines);
     char buffer[4096];
-    while (head.GetState() == HttpResponseHead::NeedMore)
+    while (head.GetState() == HttpResponseHead::kNeedMore)
     {
         const long got = ReceiveSome(buffer, sizeof buffer);
         if (got <= 0)
@@ -484,21 +484,21 @@ bool wxHTTPBuilder::ReadResponseHead()
         }
         const size_t count = static_cast<size_t>(got);
         const size_t used = head.Feed(buffer, count);
-        if (head.GetState() == HttpResponseHead::Complete)
+        if (head.GetState() == HttpResponseHead::kComplete)
             m_bufferedBody.assign(buffer + used, count - used);
     }
 
     switch (head.GetState())
     {
-        case HttpResponseHead::Complete:
+        case HttpResponseHead::kComplete:
             break;
-        case HttpResponseHead::Refused:
+        case HttpResponseHead::kRefused:
             m_http_response = static_cast<int>(head.GetCode());
             m_lastError = wxPROTO_NOFILE;
             return false;
-        case HttpResponseHead::Failed:
-        case HttpResponseHead::NeedMore:
-            m_lastError = head.GetFailure() == HttpResponseHead::Truncated ? wxPROTO_NETERR : wxPROTO_PROTERR;
+        case HttpResponseHead::kFailed:
+        case HttpResponseHead::kNeedMore:
+            m_lastError = head.GetFailure() == HttpResponseHead::kTruncated ? wxPROTO_NETERR : wxPROTO_PROTERR;
             return false;
     }
 

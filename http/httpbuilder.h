@@ -46,9 +46,9 @@ class wxHTTPBuilder : public wxHTTP
 public:
     // Longest status or header line and most header lines a response may
     // have; a longer head fails the request at "Sending Request".
-    static const size_t MaxHeadLineLength = 8192;
-    static const size_t MaxHeadLines = 100;
-    static const long DefaultTimeout = 600;
+    static const size_t kMaxHeadLineLength = 8192;
+    static const size_t kMaxHeadLines = 100;
+    static const long kDefaultTimeout = 600;
 
     wxHTTPBuilder();
     ~wxHTTPBuilder() override;

@@ -181,13 +181,13 @@ wxString wxHTTPBuilder::BuildCookieHeader() const
 
 void wxHTTPBuilder::InitMimeTypes()
 {
-    static const char* const table[][2] = {
+    static const char* const kMimeTable[][2] = {
         {"txt", "text/plain"},       {"html", "text/html"},       {"htm", "text/html"},
         {"gif", "image/gif"},        {"jpg", "image/jpeg"},       {"jpeg", "image/jpeg"},
         {"bmp", "image/bmp"},        {"avi", "video/avi"},        {"mpeg", "video/mpeg"},
         {"mpg", "video/mpeg"},       {"pdf", "application/pdf"},  {"zip", "application/zip"},
     };
-    for (const auto& row : table)
+    for (const auto& row : kMimeTable)
         AddMimeType(row[0], row[1]);
 }
 

@@ -30,10 +30,10 @@ wxString UrlEncode(const wxString& text)
 
 wxString MakeBoundary(size_t length)
 {
-    static const char alphabet[] =
+    static const char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 generator{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(alphabet)) - 2);
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kAlphabet)) - 2);
 
     wxString result;
     result.reserve(length);
@@ -42,7 +42,7 @@ wxString MakeBoundary(size_t length)
         if (i < 2 || i < (length / 3) * 2)
             result += wxS('-');
         else
-            result += wxUniChar(alphabet[pick(generator)]);
+            result += wxUniChar(kAlphabet[pick(generator)]);
     }
     return result;
 }

@@ -38,7 +38,7 @@ HttpResponseHead::HttpResponseHead(size_t maxLineLength, size_t maxHeaderLines)
 size_t HttpResponseHead::Feed(const char* data, size_t size)
 {
     size_t used = 0;
-    while (m_state == NeedMore && used < size)
+    while (m_state == kNeedMore && used < size)
     {
         const char* start = data + used;
         const size_t left = size - used;
@@ -47,7 +47,7 @@ size_t HttpResponseHead::Feed(const char* data, size_t size)
         // The line may still end in the CR of its CR LF, hence the one spare byte.
         if (m_line.size() + take > m_maxLineLength + 1)
         {
-            SetFailed(LineTooLong);
+            SetFailed(kLineTooLong);
             return used + take;
         }
         m_line.append(start, take);
@@ -59,7 +59,7 @@ size_t HttpResponseHead::Feed(const char* data, size_t size)
             m_line.pop_back();
         if (m_line.size() > m_maxLineLength)
         {
-            SetFailed(LineTooLong);
+            SetFailed(kLineTooLong);
             return used;
         }
         std::string line;
@@ -71,8 +71,8 @@ size_t HttpResponseHead::Feed(const char* data, size_t size)
 
 void HttpResponseHead::Finish()
 {
-    if (m_state == NeedMore)
-        SetFailed(Truncated);
+    if (m_state == kNeedMore)
+        SetFailed(kTruncated);
 }
 
 void HttpResponseHead::TakeLine(const std::string& line)
@@ -89,7 +89,7 @@ void HttpResponseHead::TakeStatusLine(const std::string& line)
     if (line.find("HTTP/") == std::string::npos)
     {
         // Some servers answer with the body alone.
-        m_state = Complete;
+        m_state = kComplete;
         return;
     }
     m_hasStatusLine = true;
@@ -106,19 +106,19 @@ void HttpResponseHead::TakeStatusLine(const std::string& line)
 
     m_code = static_cast<long>(ParseLeadingInteger(code.data(), code.size()));
     if (code.empty() || code[0] < '1' || code[0] > '3')
-        m_state = Refused;
+        m_state = kRefused;
 }
 
 void HttpResponseHead::TakeHeaderLine(const std::string& line)
 {
     if (line.empty())
     {
-        m_state = Complete;
+        m_state = kComplete;
         return;
     }
     if (m_headers.size() >= m_maxHeaderLines)
     {
-        SetFailed(TooManyLines);
+        SetFailed(kTooManyLines);
         return;
     }
     const size_t colon = line.find(':');
@@ -129,6 +129,6 @@ void HttpResponseHead::TakeHeaderLine(const std::string& line)
 
 void HttpResponseHead::SetFailed(Failure failure)
 {
-    m_state = Failed;
+    m_state = kFailed;
     m_failure = failure;
 }

@@ -16,24 +16,24 @@ class HttpResponseHead
 public:
     enum State
     {
-        NeedMore,     // feed more bytes
-        Complete,     // status line and headers read (or no status line)
-        Refused,      // status code not beginning with 1, 2 or 3; headers not read
-        Failed        // cut, over-long line, too many header lines
+        kNeedMore,     // feed more bytes
+        kComplete,     // status line and headers read (or no status line)
+        kRefused,      // status code not beginning with 1, 2 or 3; headers not read
+        kFailed        // cut, over-long line, too many header lines
     };
 
     enum Failure
     {
-        NoFailure,
-        Truncated,    // the connection ended inside the head
-        LineTooLong,
-        TooManyLines
+        kNoFailure,
+        kTruncated,    // the connection ended inside the head
+        kLineTooLong,
+        kTooManyLines
     };
 
     HttpResponseHead(size_t maxLineLength, size_t maxHeaderLines);
 
     // Takes bytes from data; returns how many belong to the head (all of
-    // them while the state stays NeedMore).
+    // them while the state stays kNeedMore).
     size_t Feed(const char* data, size_t size);
     // The connection ended: a head still incomplete fails.
     void Finish();
@@ -57,8 +57,8 @@ private:
 
     size_t m_maxLineLength;
     size_t m_maxHeaderLines;
-    State m_state = NeedMore;
-    Failure m_failure = NoFailure;
+    State m_state = kNeedMore;
+    Failure m_failure = kNoFailure;
     bool m_sawStatusLine = false;
     bool m_hasStatusLine = false;
     long m_code = 0;

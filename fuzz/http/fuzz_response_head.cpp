@@ -14,7 +14,7 @@ const size_t MaxLines = 16;
 size_t FeedInPieces(HttpResponseHead& head, const char* data, size_t size, size_t piece)
 {
     size_t used = 0;
-    for (size_t at = 0; at < size && head.GetState() == HttpResponseHead::NeedMore; at += piece)
+    for (size_t at = 0; at < size && head.GetState() == HttpResponseHead::kNeedMore; at += piece)
     {
         const size_t n = size - at < piece ? size - at : piece;
         const size_t took = head.Feed(data + at, n);
@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         whole.GetCode() != pieces.GetCode() || whole.HasStatusLine() != pieces.HasStatusLine() ||
         whole.GetHeaders() != pieces.GetHeaders())
         __builtin_trap();
-    if (whole.GetState() == HttpResponseHead::NeedMore)
+    if (whole.GetState() == HttpResponseHead::kNeedMore)
         __builtin_trap();
     // Consumed counts agree where they are meaningful: a complete head.
-    if (whole.GetState() == HttpResponseHead::Complete && usedWhole != usedPieces)
+    if (whole.GetState() == HttpResponseHead::kComplete && usedWhole != usedPieces)
         __builtin_trap();
     if (whole.GetHeaders().size() > MaxLines)
         __builtin_trap();

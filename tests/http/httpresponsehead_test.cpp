@@ -14,7 +14,7 @@ const size_t MaxLines = 4;
 size_t FeedInPieces(HttpResponseHead& head, const std::string& bytes, size_t piece)
 {
     size_t used = 0;
-    for (size_t at = 0; at < bytes.size() && head.GetState() == HttpResponseHead::NeedMore; at += piece)
+    for (size_t at = 0; at < bytes.size() && head.GetState() == HttpResponseHead::kNeedMore; at += piece)
     {
         const size_t size = std::min(piece, bytes.size() - at);
         used += head.Feed(bytes.data() + at, size);
@@ -32,7 +32,7 @@ TEST(HttpResponseHead, SplitsHeadFromBodyWhateverThePieces)
         SCOPED_TRACE(piece);
         HttpResponseHead parser(MaxLine, MaxLines);
         EXPECT_EQ(FeedInPieces(parser, head + "body bytes\r\n", piece), head.size());
-        ASSERT_EQ(parser.GetState(), HttpResponseHead::Complete);
+        ASSERT_EQ(parser.GetState(), HttpResponseHead::kComplete);
         EXPECT_TRUE(parser.HasStatusLine());
         EXPECT_EQ(parser.GetCode(), 200);
         const std::vector<std::pair<wxString, wxString>> expected = {
@@ -50,15 +50,15 @@ TEST(HttpResponseHead, StatusLines)
         bool hasStatusLine;
         long code;
     } cases[] = {
-        {"HTTP/1.0 404 Not Found", HttpResponseHead::Refused, true, 404},
-        {"HTTP/1.0 500", HttpResponseHead::Refused, true, 500},
-        {"HTTP/1.0", HttpResponseHead::Refused, true, 0},
-        {"HTTP/1.0 abc", HttpResponseHead::Refused, true, 0},
-        {"HTTP/1.0 -200", HttpResponseHead::Refused, true, -200},
-        {"HTTP/1.0 199x", HttpResponseHead::Complete, true, 199},
-        {"xHTTP/1.0 301", HttpResponseHead::Complete, true, 301},
-        {"<html>", HttpResponseHead::Complete, false, 0},
-        {"", HttpResponseHead::Complete, false, 0},
+        {"HTTP/1.0 404 Not Found", HttpResponseHead::kRefused, true, 404},
+        {"HTTP/1.0 500", HttpResponseHead::kRefused, true, 500},
+        {"HTTP/1.0", HttpResponseHead::kRefused, true, 0},
+        {"HTTP/1.0 abc", HttpResponseHead::kRefused, true, 0},
+        {"HTTP/1.0 -200", HttpResponseHead::kRefused, true, -200},
+        {"HTTP/1.0 199x", HttpResponseHead::kComplete, true, 199},
+        {"xHTTP/1.0 301", HttpResponseHead::kComplete, true, 301},
+        {"<html>", HttpResponseHead::kComplete, false, 0},
+        {"", HttpResponseHead::kComplete, false, 0},
     };
     for (const auto& c : cases)
     {
@@ -77,7 +77,7 @@ TEST(HttpResponseHead, NoStatusLineConsumesOnlyTheFirstLine)
     HttpResponseHead parser(MaxLine, MaxLines);
     const std::string bytes = "first\nsecond\r\n";
     EXPECT_EQ(parser.Feed(bytes.data(), bytes.size()), 6u);
-    EXPECT_EQ(parser.GetState(), HttpResponseHead::Complete);
+    EXPECT_EQ(parser.GetState(), HttpResponseHead::kComplete);
     EXPECT_FALSE(parser.HasStatusLine());
 }
 
@@ -91,17 +91,17 @@ TEST(HttpResponseHead, Limits)
         HttpResponseHead::State state;
         HttpResponseHead::Failure failure;
     } cases[] = {
-        {"longest line", ok + "X: " + std::string(MaxLine - 3, 'a') + "\r\n\r\n", HttpResponseHead::Complete,
-         HttpResponseHead::NoFailure},
-        {"line one too long", ok + "X: " + std::string(MaxLine - 2, 'a') + "\r\n\r\n", HttpResponseHead::Failed,
-         HttpResponseHead::LineTooLong},
-        {"long line with bare LF", ok + "X: " + std::string(MaxLine - 2, 'a') + "\n\n", HttpResponseHead::Failed,
-         HttpResponseHead::LineTooLong},
-        {"endless status line", std::string(1000, 'H'), HttpResponseHead::Failed, HttpResponseHead::LineTooLong},
-        {"most header lines", ok + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\n\r\n", HttpResponseHead::Complete,
-         HttpResponseHead::NoFailure},
-        {"one line too many", ok + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\n\r\n", HttpResponseHead::Failed,
-         HttpResponseHead::TooManyLines},
+        {"longest line", ok + "X: " + std::string(MaxLine - 3, 'a') + "\r\n\r\n", HttpResponseHead::kComplete,
+         HttpResponseHead::kNoFailure},
+        {"line one too long", ok + "X: " + std::string(MaxLine - 2, 'a') + "\r\n\r\n", HttpResponseHead::kFailed,
+         HttpResponseHead::kLineTooLong},
+        {"long line with bare LF", ok + "X: " + std::string(MaxLine - 2, 'a') + "\n\n", HttpResponseHead::kFailed,
+         HttpResponseHead::kLineTooLong},
+        {"endless status line", std::string(1000, 'H'), HttpResponseHead::kFailed, HttpResponseHead::kLineTooLong},
+        {"most header lines", ok + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\n\r\n", HttpResponseHead::kComplete,
+         HttpResponseHead::kNoFailure},
+        {"one line too many", ok + "A: 1\r\nB: 2\r\nC: 3\r\nD: 4\r\nE: 5\r\n\r\n", HttpResponseHead::kFailed,
+         HttpResponseHead::kTooManyLines},
     };
     for (const auto& c : cases)
     {
@@ -121,8 +121,8 @@ TEST(HttpResponseHead, EndOfConnectionInsideTheHeadFails)
         HttpResponseHead parser(MaxLine, MaxLines);
         parser.Feed(bytes.data(), bytes.size());
         parser.Finish();
-        EXPECT_EQ(parser.GetState(), HttpResponseHead::Failed) << bytes;
-        EXPECT_EQ(parser.GetFailure(), HttpResponseHead::Truncated) << bytes;
+        EXPECT_EQ(parser.GetState(), HttpResponseHead::kFailed) << bytes;
+        EXPECT_EQ(parser.GetFailure(), HttpResponseHead::kTruncated) << bytes;
     }
 }
 
@@ -131,6 +131,6 @@ TEST(HttpResponseHead, HeaderBytesAreLatin1)
     HttpResponseHead parser(MaxLine, MaxLines);
     const std::string bytes = "HTTP/1.0 200 OK\r\nX-Name: caf\xe9 \xff\r\n\r\n";
     parser.Feed(bytes.data(), bytes.size());
-    ASSERT_EQ(parser.GetState(), HttpResponseHead::Complete);
+    ASSERT_EQ(parser.GetState(), HttpResponseHead::kComplete);
     EXPECT_EQ(parser.GetHeaders().at(0).second, wxString::FromUTF8("caf\xc3\xa9 \xc3\xbf"));
 }
