@@ -23,6 +23,7 @@
 #include <wx/sizer.h>
 #include <wx/statline.h>
 #include <wx/textctrl.h>
+#include <wx/weakref.h>
 
 const PontiroLanguage g_languages[LANGUAGE_COUNT] = {
     {wxLANGUAGE_GERMAN, "Deutsch", "de"},
@@ -178,8 +179,24 @@ void wxPontiroFrame::OnCancel(wxCommandEvent&)
     Close(false);
 }
 
-void wxPontiroFrame::OnLanguage(wxCommandEvent&)
+void wxPontiroFrame::OnLanguage(wxCommandEvent& event)
 {
+    // The rebuild destroys the choice, which is still inside its own
+    // selection (GTK goes on using it after this handler): from the choice,
+    // rebuild once its event has returned. A choice already gone by then
+    // went with a page that moved on.
+    if (event.GetEventObject() && event.GetEventObject() == m_languageChoice)
+    {
+        const wxWeakRef<wxChoice> chosenIn(m_languageChoice);
+        CallAfter([this, chosenIn] {
+            if (!chosenIn || chosenIn.get() != m_languageChoice || IsBeingDeleted())
+                return;
+            wxCommandEvent now;
+            OnLanguage(now);
+        });
+        return;
+    }
+
     m_locale.reset();
     m_locale = std::make_unique<wxLocale>();
 

@@ -183,6 +183,8 @@ TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
         // The new control may take the old one's memory: watch the old one go.
         const wxWeakRef<wxChoice> before(choice);
         choice->GetEventHandler()->ProcessEvent(chosen);
+        // The page is rebuilt once the choice's event has returned.
+        Pump(0);
 
         EXPECT_EQ(frame->m_languageIndex, c.row);
         EXPECT_FALSE(before) << "the page was not rebuilt";
