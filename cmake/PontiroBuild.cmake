@@ -63,18 +63,6 @@ else()
     set(PONTIRO_TEST_SUFFIX "")
 endif()
 
-# Adds every sub-folder of the current folder that has a CMakeLists.txt, so
-# each area keeps its own list of targets without a shared list to edit.
-function(pontiro_add_subfolders)
-    file(GLOB _dirs LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
-    list(SORT _dirs)
-    foreach(_d IN LISTS _dirs)
-        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_d}/CMakeLists.txt)
-            add_subdirectory(${_d})
-        endif()
-    endforeach()
-endfunction()
-
 # pontiro_library(<name> SOURCES ... [LIBS ...]) - a static library of ours.
 function(pontiro_library name)
     cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
