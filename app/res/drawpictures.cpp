@@ -1,6 +1,7 @@
-// Draws the program's two pictures: background.png (480 x 272, 8-bit RGB)
-// and icon.ico (16 x 16, 24 bits per pixel). Their output is committed; run
-// this only to change them:
+// Draws the program's pictures: background.png (480 x 272, 8-bit RGB) and
+// icon.ico (16 x 16, 24 bits per pixel), which the program carries, and the
+// installation's icons icon-48.png and icon-128.png (RGBA, transparent
+// corners). Their output is committed; run this only to change them:
 //   cmake --build <build> --target drawpictures && <build>/app/res/drawpictures app/res
 #include <wx/image.h>
 #include <wx/init.h>
@@ -31,7 +32,10 @@ using Shape = std::function<bool(double x, double y)>;
 class Canvas
 {
 public:
-    Canvas(int width, int height) : m_width(width), m_height(height), m_pixels(width * height) {}
+    Canvas(int width, int height)
+        : m_width(width), m_height(height), m_pixels(width * height), m_alpha(width * height, 1.0)
+    {
+    }
 
     void Shade(const std::function<Colour(double x, double y)>& colour)
     {
@@ -40,23 +44,27 @@ public:
                 At(x, y) = colour(x + 0.5, y + 0.5);
     }
 
-    // Paints a shape with anti-aliased edges (8 x 8 samples per pixel).
+    // Paints a shape with anti-aliased edges.
     void Fill(const Shape& shape, const Colour& colour, double opacity = 1.0)
     {
-        constexpr int kSamples = 8;
         for (int y = 0; y < m_height; ++y)
         {
             for (int x = 0; x < m_width; ++x)
             {
-                int covered = 0;
-                for (int sy = 0; sy < kSamples; ++sy)
-                    for (int sx = 0; sx < kSamples; ++sx)
-                        covered += shape(x + (sx + 0.5) / kSamples, y + (sy + 0.5) / kSamples);
-                if (covered)
-                    At(x, y) = Mix(At(x, y), colour,
-                                   opacity * covered / double(kSamples * kSamples));
+                const double covered = Coverage(shape, x, y);
+                if (covered > 0)
+                    At(x, y) = Mix(At(x, y), colour, opacity * covered);
             }
         }
+    }
+
+    // Makes everything outside the shape transparent, with soft edges.
+    void Clip(const Shape& shape)
+    {
+        m_clipped = true;
+        for (int y = 0; y < m_height; ++y)
+            for (int x = 0; x < m_width; ++x)
+                m_alpha[y * m_width + x] *= Coverage(shape, x, y);
     }
 
     std::vector<unsigned char> Rgb() const
@@ -69,15 +77,40 @@ public:
         return bytes;
     }
 
+    // Empty unless Clip() made parts transparent.
+    std::vector<unsigned char> Alpha() const
+    {
+        std::vector<unsigned char> bytes;
+        if (!m_clipped)
+            return bytes;
+        bytes.reserve(m_alpha.size());
+        for (double a : m_alpha)
+            bytes.push_back(static_cast<unsigned char>(std::clamp(std::lround(a * 255), 0L, 255L)));
+        return bytes;
+    }
+
     int Width() const { return m_width; }
     int Height() const { return m_height; }
 
 private:
     Colour& At(int x, int y) { return m_pixels[y * m_width + x]; }
 
+    // Share of the pixel's 8 x 8 samples the shape covers.
+    static double Coverage(const Shape& shape, int x, int y)
+    {
+        constexpr int kSamples = 8;
+        int covered = 0;
+        for (int sy = 0; sy < kSamples; ++sy)
+            for (int sx = 0; sx < kSamples; ++sx)
+                covered += shape(x + (sx + 0.5) / kSamples, y + (sy + 0.5) / kSamples);
+        return covered / double(kSamples * kSamples);
+    }
+
     int m_width;
     int m_height;
     std::vector<Colour> m_pixels;
+    std::vector<double> m_alpha;
+    bool m_clipped = false;
 };
 
 Shape RoundedRect(double x0, double y0, double x1, double y1, double radius)
@@ -192,10 +225,24 @@ Canvas DrawIcon()
     return canvas;
 }
 
+// The badge alone, for menus and software centres: the tile's own colour
+// behind its edges, so that they fade out rather than to white.
+Canvas DrawInstalledIcon(int size)
+{
+    Canvas canvas(size, size);
+    canvas.Shade([](double, double) { return kDeepGreen; });
+    DrawBadge(canvas, 0, 0, size);
+    canvas.Clip(RoundedRect(0, 0, size, size, size * 0.22));
+    return canvas;
+}
+
 bool SavePng(const Canvas& canvas, const wxString& path)
 {
     std::vector<unsigned char> rgb = canvas.Rgb();
+    std::vector<unsigned char> alpha = canvas.Alpha();
     wxImage image(canvas.Width(), canvas.Height(), rgb.data(), true);
+    if (!alpha.empty())
+        image.SetAlpha(alpha.data(), true);
     return image.SaveFile(path, wxBITMAP_TYPE_PNG);
 }
 
@@ -270,7 +317,9 @@ int main(int argc, char** argv)
     wxImage::AddHandler(new wxPNGHandler);
     const std::string folder = argv[1];
     const bool ok = SavePng(DrawBackground(), wxString::FromUTF8(folder + "/background.png")) &&
-                    SaveIco(DrawIcon(), (folder + "/icon.ico").c_str());
+                    SaveIco(DrawIcon(), (folder + "/icon.ico").c_str()) &&
+                    SavePng(DrawInstalledIcon(48), wxString::FromUTF8(folder + "/icon-48.png")) &&
+                    SavePng(DrawInstalledIcon(128), wxString::FromUTF8(folder + "/icon-128.png"));
     if (!ok)
     {
         std::fprintf(stderr, "drawpictures: could not write into %s\n", folder.c_str());
