@@ -88,7 +88,10 @@ void WizardTest::WriteIni(const PontiroIni& ini)
 
 std::string WizardTest::ReadIniText() const
 {
-    return ReadFile(m_folder + "/Pontiro.ini");
+    // As text: the toolkit ends the file's lines with CRLF on Windows.
+    std::string text = ReadFile(m_folder + "/Pontiro.ini");
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 wxString WizardTest::IniValue(const wxString& key) const
