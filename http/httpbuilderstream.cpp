@@ -9,7 +9,7 @@ wxHTTPBuilderStream::wxHTTPBuilderStream(wxHTTPBuilder& builder, wxUint32 conten
       m_builder(&builder),
       m_contentLength(contentLength),
       m_bytesRead(0),
-      m_ended(contentLength == 0),
+      m_ended(false),
       m_cut(false)
 {
 }
@@ -26,7 +26,7 @@ size_t wxHTTPBuilderStream::GetSize() const
 
 wxUint32 wxHTTPBuilderStream::GetBytesDue() const
 {
-    if (m_contentLength == NoLength)
+    if (!IsBounded())
         return 0;
     return m_contentLength - m_bytesRead;
 }
@@ -41,7 +41,7 @@ size_t wxHTTPBuilderStream::OnSysRead(void* buffer, size_t size)
 
     // Never read past the announced length: what follows is not this body.
     size_t wanted = std::min<size_t>(size, 0x7FFFFFFF);
-    if (m_contentLength != NoLength)
+    if (IsBounded())
         wanted = std::min<size_t>(wanted, m_contentLength - m_bytesRead);
 
     // Like a waiting read: the whole count unless the connection ends first.
@@ -54,13 +54,13 @@ size_t wxHTTPBuilderStream::OnSysRead(void* buffer, size_t size)
             // Only a clean close ends a body without length; with a length
             // any early end cuts it.
             m_ended = true;
-            m_cut = got < 0 || m_contentLength != NoLength;
+            m_cut = got < 0 || IsBounded();
             break;
         }
         count += static_cast<size_t>(got);
     }
     m_bytesRead += static_cast<wxUint32>(count);
-    if (m_contentLength != NoLength && m_bytesRead == m_contentLength)
+    if (IsBounded() && m_bytesRead == m_contentLength)
         m_ended = true;
 
     if (count == 0)

@@ -160,6 +160,15 @@ wxThread::ExitCode DOWNLOADINGTHREAD::Entry()
             ReportFailure();
             return 0;
         }
+        // An empty speed-camera answer is no database: taken as done, the
+        // run would end on the done page with nothing written. An empty
+        // address book is left to the upload, which keeps the device's.
+        if (slot != 0 && m_buffer[slot]->empty())
+        {
+            m_error = DOWNLOAD_ERR_HTTP;
+            ReportFailure();
+            return 0;
+        }
         StepEnd();
     }
     ReleaseBuilder();

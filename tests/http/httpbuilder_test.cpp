@@ -491,7 +491,9 @@ TEST_F(HttpBuilderTest, ResponsesThatYieldAStream)
          301, "http://x/y", "", "abc", 3},
         {"302 without Location", "HTTP/1.0 302 Found\r\n\r\n", 302, "", "", "", wxHTTPBuilderStream::NoLength},
         {"204", "HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n", 204, "", "", "", 0},
-        {"Content-Length 0 and stray bytes", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nstray", 200, "", "", "", 0},
+        // A length of 0 bounds nothing: the body is read to the close.
+        {"Content-Length 0, read to the close", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nuntil close", 200, "",
+         "", "until close", 0},
         {"no length, read to the close", "HTTP/1.0 200 OK\r\nContent-Type: a/b\r\n\r\nuntil close", 200, "",
          "a/b", "until close", wxHTTPBuilderStream::NoLength},
         {"bare line feeds", "HTTP/1.0 200 OK\nContent-Length: 2\n\nhi", 200, "", "", "hi", 2},

@@ -154,7 +154,9 @@ std::vector<unsigned char> Bytes(const std::string& text)
 class DownloadTest : public ::testing::Test
 {
 protected:
-    DownloadTest()
+    DownloadTest() { SetUpContent(); }
+
+    void SetUpContent()
     {
         m_content.Write("addressbook", "BEGIN:VCARD demo");
         m_content.Write("radars", std::string(25000, 'r'));
@@ -277,6 +279,43 @@ TEST_F(DownloadTest, ServerMisbehaviourByErrorCode)
             // A cut body is never taken for the content.
             EXPECT_NE(buffer.size(), 20000u);
         }
+        m_service->Stop();
+    }
+}
+
+// An empty speed-camera answer fails the run; an empty address book does
+// not (the upload then leaves the device's own in place).
+TEST_F(DownloadTest, EmptyAnswers)
+{
+    const struct
+    {
+        const char* item;
+        const char* log;
+        int error;
+    } cases[] = {
+        {"radars", "b2 e2 b3 e6", DOWNLOAD_ERR_HTTP},
+        {"radarsv2", "b2 e2 b3 e3 b4 e6", DOWNLOAD_ERR_HTTP},
+        {"addressbook", "b2 e2 b3 e3 b4 e4 e5", DOWNLOAD_ERR_NONE},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.item);
+        SetUpContent();
+        m_content.Write(c.item, "");
+        ASSERT_TRUE(StartService());
+        EventSink sink;
+        wxHTTPBuilder builder;
+        std::vector<unsigned char> buffers[3];
+        DOWNLOADINGTHREAD thread(&builder);
+        thread.SetJob1(Url(AddressBookPath(wxT("demo@example.com"), wxT("secret"))), &buffers[0]);
+        thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &buffers[1]);
+        thread.SetJob3(Url(SecondSpeedCamPath()), &buffers[2]);
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        EXPECT_EQ(sink.Log(), c.log);
+        EXPECT_EQ(thread.GetError(), c.error);
+        EXPECT_EQ(thread.IsDone(), c.error == DOWNLOAD_ERR_NONE);
         m_service->Stop();
     }
 }
