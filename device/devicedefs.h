@@ -20,6 +20,10 @@ enum : std::int32_t
     DEVICE_ERR_READ = 1000201,          // detail: transfer mark + name
     DEVICE_ERR_WRITE = 1000202,         // detail: transfer mark + destination
     DEVICE_ERR_MKDIR = 1000203,         // detail: the folder's device path
+    DEVICE_ERR_VERIFY = 1000204,        // detail: transfer mark + device path
+    DEVICE_ERR_RENAME = 1000205,        // detail: transfer mark + the name to be had
+    DEVICE_ERR_DELETE = 1000206,        // detail: the file's device path
+    DEVICE_ERR_FREE_SPACE = 1000207,    // detail: the folder's device path
     DEVICE_ERR_REPLY = 1000300          // detail: empty
 };
 
@@ -35,6 +39,12 @@ enum : std::int32_t
 // source of the transfer or its destination.
 constexpr wchar_t DEVICE_MARK_SOURCE = L'<';
 constexpr wchar_t DEVICE_MARK_DESTINATION = L'>';
+
+// Beside each target, in its own folder: the staged new file, and the
+// previous file while a commit runs. Not hidden by a leading dot, which
+// hides nothing on FAT.
+constexpr const wchar_t* kStagedSuffix = L".pontiro-new";
+constexpr const wchar_t* kOldSuffix = L".pontiro-old";
 
 // Name of a byte vector in memory when it is one side of a transfer.
 constexpr const wchar_t* kMemoryNameRapi = L"[Memory]";

@@ -92,6 +92,11 @@ typedef BOOL (RAPI_CALL *CeDeleteFileFn)(LPCWSTR path);
 typedef BOOL (RAPI_CALL *CeCloseHandleFn)(HANDLE handle);
 typedef BOOL (RAPI_CALL *CeCreateDirectoryFn)(LPCWSTR path, void* security);
 typedef BOOL (RAPI_CALL *CeRemoveDirectoryFn)(LPCWSTR path);
+// Optional entry points: a provider without them still connects.
+typedef BOOL (RAPI_CALL *CeMoveFileFn)(LPCWSTR from, LPCWSTR to);
+// The three sizes are ULARGE_INTEGERs, which are 64-bit unsigned integers.
+typedef BOOL (RAPI_CALL *CeGetDiskFreeSpaceExFn)(LPCWSTR folder, std::uint64_t* freeToCaller,
+                                                 std::uint64_t* total, std::uint64_t* totalFree);
 // Releases a reply of CeRapiInvoke (LocalFree on Windows).
 typedef void* (RAPI_CALL *ReleaseReplyFn)(void* reply);
 }

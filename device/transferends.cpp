@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace
@@ -191,4 +192,54 @@ void LocalFileTarget::Discard()
     wxLogNull noLog;
     m_file.Close();
     wxRemoveFile(Name());
+}
+
+CompareTarget::CompareTarget(const std::vector<unsigned char>& expected, const wxString& name)
+    : DownloadTarget(name), m_expected(expected)
+{
+}
+
+CompareTarget::~CompareTarget()
+{
+    ::operator delete(m_buffer, std::align_val_t(kAlignment));
+}
+
+std::int32_t CompareTarget::Prepare(std::uint64_t size)
+{
+    m_done = 0;
+    return size == m_expected.size() ? 0 : DEVICE_ERR_VERIFY;
+}
+
+unsigned char* CompareTarget::Space(std::size_t most, std::size_t& room)
+{
+    if (m_capacity < most)
+    {
+        ::operator delete(m_buffer, std::align_val_t(kAlignment));
+        m_capacity = 0;
+        const std::size_t size = (most + kAlignment - 1) / kAlignment * kAlignment;
+        m_buffer = static_cast<unsigned char*>(
+            ::operator new(size, std::align_val_t(kAlignment), std::nothrow));
+        if (m_buffer)
+            m_capacity = size;
+    }
+    room = std::min(most, m_capacity);
+    return m_buffer;
+}
+
+std::int32_t CompareTarget::Accept(std::size_t count)
+{
+    if (count > m_expected.size() - m_done
+        || std::memcmp(m_buffer, m_expected.data() + m_done, count) != 0)
+        return DEVICE_ERR_VERIFY;
+    m_done += count;
+    return 0;
+}
+
+std::int32_t CompareTarget::Finish()
+{
+    return m_done == m_expected.size() ? 0 : DEVICE_ERR_VERIFY;
+}
+
+void CompareTarget::Discard()
+{
 }

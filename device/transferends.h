@@ -159,6 +159,31 @@ private:
     std::size_t m_capacity = 0;
 };
 
+// Compares what is read with a vector, a piece at a time, without a copy
+// of the whole: a size or a byte that differs is DEVICE_ERR_VERIFY. Its
+// pieces are aligned for reads that bypass the system's cache, and as large
+// as asked even near the end, so such reads keep whole blocks.
+class CompareTarget : public DownloadTarget
+{
+public:
+    CompareTarget(const std::vector<unsigned char>& expected, const wxString& name);
+    ~CompareTarget() override;
+    std::int32_t Prepare(std::uint64_t size) override;
+    unsigned char* Space(std::size_t most, std::size_t& room) override;
+    std::int32_t Accept(std::size_t count) override;
+    std::int32_t Finish() override;
+    void Discard() override;
+
+    // The alignment of the pieces.
+    static constexpr std::size_t kAlignment = 4096;
+
+private:
+    const std::vector<unsigned char>& m_expected;
+    unsigned char* m_buffer = nullptr;
+    std::size_t m_capacity = 0;
+    std::size_t m_done = 0;
+};
+
 // Opens a local file for reading; folders are refused here because the
 // system would open them and only fail at the first read.
 bool OpenFileForReading(wxFile& file, const wxString& path);

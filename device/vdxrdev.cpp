@@ -194,6 +194,13 @@ void VDXRDEV::PostProgress(int percent, int& posted)
     NotifyProgress(percent);
 }
 
+bool VDXRDEV::StartTransfer()
+{
+    ClearError();
+    NotifyStarted();
+    return true;
+}
+
 std::unique_ptr<DeviceReader> VDXRDEV::OpenReader(const wxString&, std::int32_t& systemError)
 {
     systemError = 0;
@@ -204,6 +211,24 @@ std::unique_ptr<DeviceWriter> VDXRDEV::OpenWriter(const wxString&, std::int32_t&
 {
     systemError = 0;
     return nullptr;
+}
+
+std::unique_ptr<DeviceWriter> VDXRDEV::OpenStagedWriter(const wxString& path,
+                                                         std::int32_t& systemError)
+{
+    return OpenWriter(StagedPath(path), systemError);
+}
+
+std::unique_ptr<DeviceReader> VDXRDEV::OpenVerifyReader(const wxString& stagedPath,
+                                                         std::int32_t& systemError)
+{
+    return OpenReader(stagedPath, systemError);
+}
+
+bool VDXRDEV::MoveDeviceFile(const wxString&, const wxString&, std::int32_t& systemError)
+{
+    systemError = 0;
+    return false;
 }
 
 bool VDXRDEV::FileToDevice(const wxString& localPath, const wxString& path)
@@ -349,6 +374,195 @@ bool VDXRDEV::MoveFromDevice(DeviceReader& from, DownloadTarget& to, const wxStr
     if (code != 0)
         return FailDownload(from, to, code, DestinationText(to.Name()), 0);
     return FinishTransfer();
+}
+
+wxString VDXRDEV::StagedPath(const wxString& path)
+{
+    return path + kStagedSuffix;
+}
+
+wxString VDXRDEV::OldPath(const wxString& path)
+{
+    return path + kOldSuffix;
+}
+
+bool VDXRDEV::CanStage()
+{
+    return false;
+}
+
+bool VDXRDEV::WriteStaged(const std::vector<unsigned char>& bytes, const wxString& path)
+{
+    if (!StartTransfer())
+        return false;
+    // A folder in the target's place would only fail at the commit.
+    if (DirExists(path))
+        return FailOpen(DEVICE_ERR_OPEN, DestinationText(path), 0);
+    std::int32_t systemError = 0;
+    const std::unique_ptr<DeviceWriter> writer = OpenStagedWriter(path, systemError);
+    if (!writer)
+        return FailOpen(DEVICE_ERR_OPEN, DestinationText(path), systemError);
+    MemorySource source(bytes, m_transferRules.memoryName);
+    return MoveToDevice(source, *writer, path);
+}
+
+namespace
+{
+// Holds a device's notifications back while it lives.
+class QuietNotifications
+{
+public:
+    explicit QuietNotifications(VDXRDEV& device)
+        : m_device(device), m_handler(device.GetEventHandler())
+    {
+        m_device.SetEventHandler(nullptr);
+    }
+    ~QuietNotifications() { m_device.SetEventHandler(m_handler); }
+    QuietNotifications(const QuietNotifications&) = delete;
+    QuietNotifications& operator=(const QuietNotifications&) = delete;
+
+private:
+    VDXRDEV& m_device;
+    wxEvtHandler* m_handler;
+};
+}
+
+bool VDXRDEV::VerifyStaged(const std::vector<unsigned char>& bytes, const wxString& path)
+{
+    // The receiver saw the file's transfer once; the read-back is not a
+    // second one.
+    QuietNotifications quiet(*this);
+    if (!StartTransfer())
+        return false;
+    std::int32_t systemError = 0;
+    const std::unique_ptr<DeviceReader> reader = OpenVerifyReader(StagedPath(path), systemError);
+    if (!reader)
+        return FailOpen(DEVICE_ERR_OPEN, SourceText(path), systemError);
+    ClearError();
+    CompareTarget target(bytes, path);
+    return MoveFromDevice(*reader, target, path);
+}
+
+bool VDXRDEV::Rename(const wxString& from, const wxString& to)
+{
+    std::int32_t systemError = 0;
+    if (MoveDeviceFile(from, to, systemError))
+        return true;
+    SetError(DEVICE_ERR_RENAME, DestinationText(to), systemError);
+    return false;
+}
+
+bool VDXRDEV::RemoveIfThere(const wxString& path)
+{
+    if (!FileExists(path) || DeleteFile(path))
+        return true;
+    SetError(DEVICE_ERR_DELETE, path, 0);
+    return false;
+}
+
+bool VDXRDEV::CommitStaged(const wxString& path)
+{
+    ClearError();
+    m_commits.erase(path);
+    if (!CanStage())
+    {
+        SetError(DEVICE_ERR_UNSUPPORTED, wxS("CommitStaged"), 0);
+        return false;
+    }
+    const wxString staged = StagedPath(path);
+    const wxString old = OldPath(path);
+    if (!FileExists(staged))
+    {
+        SetError(DEVICE_ERR_OPEN, SourceText(staged), 0);
+        return false;
+    }
+    CommitState& state = m_commits[path];
+    if (FileExists(path))
+    {
+        // An old copy still here is a leftover: the target is the newer.
+        if (!RemoveIfThere(old) || !Rename(path, old))
+            return false;
+        state.movedOld = true;
+    }
+    if (!Rename(staged, path))
+        return false;
+    state.movedNew = true;
+    return true;
+}
+
+bool VDXRDEV::RollbackStaged(const wxString& path)
+{
+    ClearError();
+    CommitState state;
+    const auto found = m_commits.find(path);
+    if (found != m_commits.end())
+    {
+        state = found->second;
+        m_commits.erase(found);
+    }
+    const wxString old = OldPath(path);
+    bool restored = true;
+    if (state.movedNew)
+    {
+        // The target is the one the commit put there.
+        restored = DeleteFile(path);
+        if (!restored)
+            SetError(DEVICE_ERR_DELETE, path, 0);
+        if (restored && state.movedOld)
+            restored = Rename(old, path);
+    }
+    else if (state.movedOld || (FileExists(old) && !FileExists(path)))
+    {
+        restored = Rename(old, path);
+    }
+    return AndRemoveStaged(restored, path);
+}
+
+bool VDXRDEV::AndRemoveStaged(bool done, const wxString& path)
+{
+    // A failure before this one keeps its record.
+    const std::int32_t code = m_errorCode;
+    const wxString text = m_errorText;
+    const std::int32_t systemError = m_systemError;
+    const bool removed = RemoveIfThere(StagedPath(path));
+    if (!done)
+        SetError(code, text, systemError);
+    return done && removed;
+}
+
+bool VDXRDEV::FinishCommit(const wxString& path)
+{
+    ClearError();
+    m_commits.erase(path);
+    return RemoveIfThere(OldPath(path));
+}
+
+bool VDXRDEV::DiscardStaged(const wxString& path)
+{
+    ClearError();
+    return RemoveIfThere(StagedPath(path));
+}
+
+bool VDXRDEV::RepairStaged(const wxString& path)
+{
+    ClearError();
+    m_commits.erase(path);
+    const wxString old = OldPath(path);
+    bool repaired = true;
+    if (FileExists(old))
+    {
+        // A commit cut short between its two renames: the old file goes
+        // back. Beside a target it is a commit's leftover.
+        repaired = FileExists(path) ? RemoveIfThere(old) : Rename(old, path);
+    }
+    return AndRemoveStaged(repaired, path);
+}
+
+bool VDXRDEV::GetFreeSpace(const wxString&, std::uint64_t& freeBytes)
+{
+    freeBytes = 0;
+    SetError(DEVICE_ERR_UNSUPPORTED, wxS("GetFreeSpace"), 0);
+    return false;
 }
 
 int VDXRDEV::TransferPercent(std::uint64_t done, std::uint64_t size)

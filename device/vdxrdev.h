@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -74,6 +75,51 @@ public:
     // Path of the navigation software's marker file, or empty.
     virtual wxString FindLicenseFile(bool acceptDeviceFile);
 
+    // --- staged, verified, all-or-nothing replacement ---------------------
+    // Beside each target path, in its own folder: <path>.pontiro-new is the
+    // staged new file, <path>.pontiro-old the previous one during a commit.
+    static wxString StagedPath(const wxString& path);
+    static wxString OldPath(const wxString& path);
+    // True when this device can replace a file without destroying the old
+    // one first (the card always; the Remote API only when the provider
+    // exports CeMoveFile). When false, WriteFromMemory straight onto the
+    // target is all there is.
+    virtual bool CanStage();
+    // Writes bytes to path's staged file, flushed to the medium, with the
+    // notifications and error record of WriteFromMemory (texts name path).
+    // An empty vector stages an empty file. On failure the staged file is
+    // removed as far as the medium lets it be; the target is untouched.
+    virtual bool WriteStaged(const std::vector<unsigned char>& bytes, const wxString& path);
+    // Reads path's staged file back from the medium and compares it with
+    // bytes; on a card the read bypasses the system's cache as far as the
+    // platform allows. Posts no notifications. False on a difference
+    // (DEVICE_ERR_VERIFY, ">" + path) or a failed read.
+    virtual bool VerifyStaged(const std::vector<unsigned char>& bytes, const wxString& path);
+    // First phase of the commit: target -> <path>.pontiro-old (when there is
+    // a target), then staged -> target. The old copy stays until
+    // FinishCommit. Failures: DEVICE_ERR_RENAME (">" + the name the file was
+    // to get), DEVICE_ERR_OPEN when nothing is staged, DEVICE_ERR_UNSUPPORTED
+    // without CanStage.
+    virtual bool CommitStaged(const wxString& path);
+    // Undoes what CommitStaged did to path in this object, as far as it
+    // went: the old file back in place (or the new target removed when
+    // there was none before), the staged file removed. Without a commit to
+    // undo it only removes the staged file and puts back an old file whose
+    // target is missing; it never removes a target it did not put there.
+    virtual bool RollbackStaged(const wxString& path);
+    // Last phase: removes <path>.pontiro-old.
+    virtual bool FinishCommit(const wxString& path);
+    // Removes path's staged file if there is one.
+    virtual bool DiscardStaged(const wxString& path);
+    // Before a run writes anything: where <path>.pontiro-old exists and the
+    // target does not, the old file goes back; leftover staged and old files
+    // are removed. False only when the medium refuses.
+    virtual bool RepairStaged(const wxString& path);
+    // Free bytes for new files in the file system of folder (64-bit). False
+    // when unknown (DEVICE_ERR_UNSUPPORTED when the device cannot tell,
+    // DEVICE_ERR_FREE_SPACE when it failed to).
+    virtual bool GetFreeSpace(const wxString& folder, std::uint64_t& freeBytes);
+
     // The handler is borrowed; null stops the notifications.
     void SetEventHandler(wxEvtHandler* handler) { m_eventHandler = handler; }
     wxEvtHandler* GetEventHandler() const { return m_eventHandler; }
@@ -113,6 +159,10 @@ protected:
         std::uint64_t largestMemoryRead = std::numeric_limits<std::int32_t>::max();
     };
 
+    // The start of every transfer: the record cleared and the start posted;
+    // false (failure posted) when the device cannot take a transfer now.
+    virtual bool StartTransfer();
+
     // The back end's device files; null when the file cannot be opened,
     // with the device's error number in systemError. A device without
     // files of its own has none.
@@ -120,6 +170,17 @@ protected:
                                                      std::int32_t& systemError);
     virtual std::unique_ptr<DeviceWriter> OpenWriter(const wxString& path,
                                                      std::int32_t& systemError);
+    // Path's staged file for writing: its Finish leaves the bytes flushed
+    // to the medium under the staged name, its Discard removes it. The
+    // default is OpenWriter on the staged name.
+    virtual std::unique_ptr<DeviceWriter> OpenStagedWriter(const wxString& path,
+                                                           std::int32_t& systemError);
+    // A staged file read back for verification; the default is OpenReader.
+    virtual std::unique_ptr<DeviceReader> OpenVerifyReader(const wxString& stagedPath,
+                                                           std::int32_t& systemError);
+    // Renames a device file; to must not exist. None by default.
+    virtual bool MoveDeviceFile(const wxString& from, const wxString& to,
+                                std::int32_t& systemError);
 
     // Whole-file transfers, the same on every back end from the opening of
     // their files on; the caller has cleared the record and posted the start.
@@ -156,6 +217,18 @@ protected:
     TransferRules m_transferRules;
 
 private:
+    // How far CommitStaged went for a path, for RollbackStaged.
+    struct CommitState
+    {
+        bool movedOld = false;
+        bool movedNew = false;
+    };
+    bool Rename(const wxString& from, const wxString& to);
+    bool RemoveIfThere(const wxString& path);
+    // done, and path's staged file removed; the record of a failure in done
+    // stays.
+    bool AndRemoveStaged(bool done, const wxString& path);
+
     void Notify(int id, int percent);
     // A file of a transfer cannot be opened: the error, and the failure
     // notice where the back end posts one.
@@ -166,6 +239,8 @@ private:
                       const wxString& text, std::int32_t systemError);
     // Posts percent unless it is the one posted last.
     void PostProgress(int percent, int& posted);
+
+    std::map<wxString, CommitState> m_commits;
 };
 
 // The Windows headers' DeleteFile, put back as this header found it.

@@ -1,6 +1,6 @@
 #include "device/vdxrdevcard.h"
 
-#include "device/atomicfilewriter.h"
+#include "device/cardfiles.h"
 #include "device/rapitext.h"
 #include "device/transferends.h"
 
@@ -17,6 +17,9 @@
 #include <limits>
 #include <memory>
 #include <new>
+
+static_assert(VDXRDEVCARD::WRITE_CHUNK == kCardWriteChunk
+              && VDXRDEVCARD::READ_CHUNK == kCardReadChunk, "the card's pieces");
 
 namespace
 {
@@ -42,58 +45,6 @@ bool IsUpperAscii(char16_t unit, char upper)
     return unit == static_cast<char16_t>(upper) ||
            unit == static_cast<char16_t>(upper - 'A' + 'a');
 }
-
-// A card file being read.
-class CardReader final : public DeviceReader
-{
-public:
-    bool Open(const wxString& local)
-    {
-        wxLogNull noLog;
-        return OpenFileForReading(m_file, local);
-    }
-    std::size_t LargestRead() const override { return VDXRDEVCARD::READ_CHUNK; }
-    bool Size(std::uint64_t& size) override
-    {
-        const wxFileOffset length = m_file.Length();
-        if (length == wxInvalidOffset)
-            return false;
-        size = static_cast<std::uint64_t>(length);
-        return true;
-    }
-    bool Read(unsigned char* data, std::size_t size, std::size_t& read, std::int32_t&) override
-    {
-        wxLogNull noLog;
-        const ssize_t got = m_file.Read(data, size);
-        if (got == wxInvalidOffset)
-            return false;
-        read = static_cast<std::size_t>(got);
-        return true;
-    }
-    void Close() override { m_file.Close(); }
-
-private:
-    wxFile m_file;
-};
-
-// A card file being written: under a temporary name until every byte is in.
-class CardWriter final : public DeviceWriter
-{
-public:
-    bool Open(const wxString& local) { return m_out.Open(local); }
-    std::size_t LargestWrite() const override { return VDXRDEVCARD::WRITE_CHUNK; }
-    bool Write(const unsigned char* data, std::size_t size, std::size_t& written,
-               std::int32_t&) override
-    {
-        written = m_out.Write(data, size);
-        return written > 0 || size == 0;
-    }
-    bool Finish(std::int32_t&) override { return m_out.Commit(); }
-    void Discard() override { m_out.Abandon(); }
-
-private:
-    AtomicFileWriter m_out;
-};
 }
 
 #ifdef __WINDOWS__
@@ -250,9 +201,8 @@ bool VDXRDEVCARD::ListFiles(const wxString& path, wxArrayString& names)
 
 bool VDXRDEVCARD::StartTransfer()
 {
-    ClearError();
-    NotifyStarted();
-    return true;
+    // The Remote API device's needs a provider; the card's does not.
+    return VDXRDEV::StartTransfer();
 }
 
 bool VDXRDEVCARD::WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path)
@@ -272,10 +222,62 @@ std::unique_ptr<DeviceReader> VDXRDEVCARD::OpenReader(const wxString& path, std:
 
 std::unique_ptr<DeviceWriter> VDXRDEVCARD::OpenWriter(const wxString& path, std::int32_t&)
 {
+    // Even a plain write goes through the staged name: a failure leaves the
+    // previous file as it was, and a crash leaves what the repair removes.
     auto writer = std::make_unique<CardWriter>();
-    if (!writer->Open(MapPath(path)))
+    const wxString target = MapPath(path);
+    if (target.empty() || !writer->Open(target, StagedPath(target), CardWriter::REPLACE_TARGET))
         return nullptr;
     return writer;
+}
+
+std::unique_ptr<DeviceWriter> VDXRDEVCARD::OpenStagedWriter(const wxString& path, std::int32_t&)
+{
+    auto writer = std::make_unique<CardWriter>();
+    const wxString target = MapPath(path);
+    if (target.empty() || !writer->Open(target, StagedPath(target), CardWriter::KEEP_STAGED))
+        return nullptr;
+    return writer;
+}
+
+std::unique_ptr<DeviceReader> VDXRDEVCARD::OpenVerifyReader(const wxString& stagedPath,
+                                                            std::int32_t&)
+{
+    auto reader = std::make_unique<CardVerifyReader>();
+    if (!reader->Open(MapPath(stagedPath)))
+        return nullptr;
+    return reader;
+}
+
+bool VDXRDEVCARD::MoveDeviceFile(const wxString& from, const wxString& to,
+                                 std::int32_t& systemError)
+{
+    // The card's record never carries a system error number.
+    systemError = 0;
+    wxLogNull noLog;
+    const wxString source = MapPath(from);
+    const wxString target = MapPath(to);
+    return !source.empty() && !target.empty() && IsFile(source) && !wxFileExists(target)
+           && !wxDirExists(target) && MoveCardFile(source, target);
+}
+
+bool VDXRDEVCARD::CanStage()
+{
+    return true;
+}
+
+bool VDXRDEVCARD::GetFreeSpace(const wxString& folder, std::uint64_t& freeBytes)
+{
+    const wxString local = MapPath(folder);
+    freeBytes = 0;
+    if (local.empty())
+        return false;
+    if (!CardFreeSpace(local, freeBytes))
+    {
+        SetError(DEVICE_ERR_FREE_SPACE, folder, 0);
+        return false;
+    }
+    return true;
 }
 
 wxString VDXRDEVCARD::GetDeviceID()

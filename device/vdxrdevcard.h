@@ -48,6 +48,10 @@ public:
     // The other transfers are those of the Remote API device, over the
     // card's files (OpenReader, OpenWriter) and its transfer rules.
     bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path) override;
+    // The card replaces files by renaming them; its free space is the file
+    // system's.
+    bool CanStage() override;
+    bool GetFreeSpace(const wxString& folder, std::uint64_t& freeBytes) override;
 
     // The map-extra text in the bytes of a license file (UTF-16LE): from the
     // first "K" followed by "ELVO" in any case up to the next zero unit or
@@ -66,6 +70,12 @@ protected:
                                              std::int32_t& systemError) override;
     std::unique_ptr<DeviceWriter> OpenWriter(const wxString& path,
                                              std::int32_t& systemError) override;
+    std::unique_ptr<DeviceWriter> OpenStagedWriter(const wxString& path,
+                                                   std::int32_t& systemError) override;
+    std::unique_ptr<DeviceReader> OpenVerifyReader(const wxString& stagedPath,
+                                                   std::int32_t& systemError) override;
+    bool MoveDeviceFile(const wxString& from, const wxString& to,
+                        std::int32_t& systemError) override;
 
 private:
     // Root of the card in local form, without a trailing separator.

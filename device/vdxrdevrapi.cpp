@@ -58,6 +58,8 @@ void VDXRDEVRAPI::ForgetEntryPoints()
     m_ceCloseHandle = nullptr;
     m_ceCreateDirectory = nullptr;
     m_ceRemoveDirectory = nullptr;
+    m_ceMoveFile = nullptr;
+    m_ceGetDiskFreeSpaceEx = nullptr;
     m_releaseReply = nullptr;
 }
 
@@ -85,6 +87,9 @@ bool VDXRDEVRAPI::BindEntryPoints()
     all = BindRapiEntry(m_rapi, "CeCreateDirectory", m_ceCreateDirectory) && all;
     all = BindRapiEntry(m_rapi, "CeRemoveDirectory", m_ceRemoveDirectory) && all;
     m_releaseReply = BindReplyRelease(m_rapi);
+    // Optional, as not every provider exports them.
+    BindRapiEntry(m_rapi, "CeMoveFile", m_ceMoveFile);
+    BindRapiEntry(m_rapi, "CeGetDiskFreeSpaceEx", m_ceGetDiskFreeSpaceEx);
     return all && m_releaseReply;
 }
 
@@ -440,6 +445,49 @@ bool VDXRDEVRAPI::WriteFromMemory(const std::vector<unsigned char>& bytes, const
         return false;
     }
     return MemoryToDevice(bytes, path);
+}
+
+bool VDXRDEVRAPI::CanStage()
+{
+    return m_ceMoveFile != nullptr && m_ceRapiInitEx != nullptr;
+}
+
+bool VDXRDEVRAPI::MoveDeviceFile(const wxString& from, const wxString& to,
+                                 std::int32_t& systemError)
+{
+    systemError = 0;
+    if (!m_ceMoveFile)
+        return false;
+    const std::u16string source = ToDeviceText(MapPath(from));
+    const std::u16string target = ToDeviceText(MapPath(to));
+    if (m_ceMoveFile(source.c_str(), target.c_str()))
+        return true;
+    systemError = LastDeviceError();
+    return false;
+}
+
+bool VDXRDEVRAPI::GetFreeSpace(const wxString& folder, std::uint64_t& freeBytes)
+{
+    ClearError();
+    freeBytes = 0;
+    if (!IsBound())
+        return false;
+    if (!m_ceGetDiskFreeSpaceEx)
+    {
+        SetError(DEVICE_ERR_UNSUPPORTED, wxS("CeGetDiskFreeSpaceEx"), 0);
+        return false;
+    }
+    const std::u16string device = ToDeviceText(MapPath(folder));
+    std::uint64_t available = 0;
+    std::uint64_t total = 0;
+    std::uint64_t totalFree = 0;
+    if (!m_ceGetDiskFreeSpaceEx(device.c_str(), &available, &total, &totalFree))
+    {
+        SetError(DEVICE_ERR_FREE_SPACE, folder, LastDeviceError());
+        return false;
+    }
+    freeBytes = available;
+    return true;
 }
 
 bool VDXRDEVRAPI::WriteBytes(const void* data, const wxString& path, std::uint32_t length)

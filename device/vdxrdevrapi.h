@@ -51,6 +51,11 @@ public:
     // Copies length bytes into a vector and writes it with WriteFromMemory.
     virtual bool WriteBytes(const void* data, const wxString& path, std::uint32_t length);
 
+    // Staging needs the provider's optional CeMoveFile, the free space its
+    // CeGetDiskFreeSpaceEx.
+    bool CanStage() override;
+    bool GetFreeSpace(const wxString& folder, std::uint64_t& freeBytes) override;
+
 protected:
     // How a reply of the device-side library is read.
     enum ReplyKind
@@ -78,11 +83,13 @@ protected:
 
     // The start of every transfer: the record cleared, the start posted,
     // and a failure unless a provider is bound.
-    virtual bool StartTransfer();
+    bool StartTransfer() override;
     std::unique_ptr<DeviceReader> OpenReader(const wxString& path,
                                              std::int32_t& systemError) override;
     std::unique_ptr<DeviceWriter> OpenWriter(const wxString& path,
                                              std::int32_t& systemError) override;
+    bool MoveDeviceFile(const wxString& from, const wxString& to,
+                        std::int32_t& systemError) override;
 
     wxDynamicLibrary m_rapi;
     rapi::CeRapiInitExFn m_ceRapiInitEx;
@@ -104,6 +111,9 @@ protected:
     rapi::CeCloseHandleFn m_ceCloseHandle;
     rapi::CeCreateDirectoryFn m_ceCreateDirectory;
     rapi::CeRemoveDirectoryFn m_ceRemoveDirectory;
+    // Optional: null when the provider lacks them.
+    rapi::CeMoveFileFn m_ceMoveFile;
+    rapi::CeGetDiskFreeSpaceExFn m_ceGetDiskFreeSpaceEx;
     rapi::ReleaseReplyFn m_releaseReply;
 
 private:

@@ -37,6 +37,7 @@ const DWORD ERROR_INVALID_PARAMETER = 87;
 const DWORD ERROR_INVALID_NAME = 123;
 const DWORD ERROR_DIR_NOT_EMPTY = 145;
 const DWORD ERROR_ALREADY_EXISTS = 183;
+const DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
 
 const BOOL TRUE = 1;
 const BOOL FALSE = 0;
@@ -199,6 +200,17 @@ void DeviceFiles::CloseAll()
     m_searches.clear();
 }
 
+void DeviceFiles::BeginSession()
+{
+    // What was open over a lost link is gone with it.
+    if (m_linkLost)
+        CloseAll();
+    m_filesWritten = 0;
+    m_bytesWritten = 0;
+    m_moves = 0;
+    m_linkLost = false;
+}
+
 std::uint32_t DeviceFiles::OpenHandles() const
 {
     return static_cast<std::uint32_t>(m_files.size() + m_searches.size());
@@ -313,6 +325,8 @@ HANDLE DeviceFiles::CreateFile(const char16_t* path, DWORD access, DWORD, DWORD 
     OpenFile& file = m_files[id];
     file.fd = fd;
     file.path = normalized;
+    if (access & rapi::CE_GENERIC_WRITE)
+        file.writeOrdinal = ++m_filesWritten;
     return ToHandle(id);
 }
 
@@ -347,6 +361,7 @@ BOOL DeviceFiles::ReadFile(HANDLE handle, void* buffer, DWORD size, DWORD* done,
         }
     }
 
+    const off_t start = ::lseek(file.fd, 0, SEEK_CUR);
     DWORD total = 0;
     while (total < size)
     {
@@ -361,6 +376,14 @@ BOOL DeviceFiles::ReadFile(HANDLE handle, void* buffer, DWORD size, DWORD* done,
         if (n == 0)
             break;
         total += static_cast<DWORD>(n);
+    }
+    if (m_profile && m_profile->readFlipAt >= 0 && start >= 0
+        && Matches(m_profile->readFaultPath, file.path))
+    {
+        const std::uint64_t flip = static_cast<std::uint64_t>(m_profile->readFlipAt);
+        const std::uint64_t first = static_cast<std::uint64_t>(start);
+        if (flip >= first && flip < first + total)
+            static_cast<unsigned char*>(buffer)[flip - first] ^= 0xFF;
     }
     file.read += total;
     if (done)
@@ -381,13 +404,18 @@ BOOL DeviceFiles::WriteFile(HANDLE handle, const void* buffer, DWORD size, DWORD
     if (done)
         *done = 0;
 
-    if (m_profile && Matches(m_profile->writeFaultPath, file.path))
+    const bool faulty = m_profile && Matches(m_profile->writeFaultPath, file.path)
+                        && (m_profile->writeFailFile == 0
+                            || m_profile->writeFailFile == file.writeOrdinal);
+    if (faulty)
     {
         if (m_profile->writeZero)
             return TRUE;
         const std::uint64_t after = file.written + size;
-        if (m_profile->writeFailAfter >= 0
-            && after > static_cast<std::uint64_t>(m_profile->writeFailAfter))
+        const std::int64_t failAfter = m_profile->writeFailAfter >= 0 ? m_profile->writeFailAfter
+                                       : m_profile->writeFailFile != 0 ? 0
+                                                                       : -1;
+        if (failAfter >= 0 && after > static_cast<std::uint64_t>(failAfter))
         {
             error = m_profile->writeError;
             return FALSE;
@@ -397,6 +425,18 @@ BOOL DeviceFiles::WriteFile(HANDLE handle, const void* buffer, DWORD size, DWORD
         {
             const std::uint64_t limit = static_cast<std::uint64_t>(m_profile->writeShortAfter);
             size = limit > file.written ? static_cast<DWORD>(limit - file.written) : 0;
+        }
+    }
+
+    // The link goes down part-way through this write: what got there stays.
+    bool cut = false;
+    if (m_profile && m_profile->linkLostAfterBytes >= 0)
+    {
+        const std::uint64_t limit = static_cast<std::uint64_t>(m_profile->linkLostAfterBytes);
+        if (m_bytesWritten + size > limit)
+        {
+            size = limit > m_bytesWritten ? static_cast<DWORD>(limit - m_bytesWritten) : 0;
+            cut = true;
         }
     }
 
@@ -410,11 +450,19 @@ BOOL DeviceFiles::WriteFile(HANDLE handle, const void* buffer, DWORD size, DWORD
         {
             error = n < 0 ? DeviceError(errno, std::string()) : ERROR_DISK_FULL;
             file.written += total;
+            m_bytesWritten += total;
             return FALSE;
         }
         total += static_cast<DWORD>(n);
     }
     file.written += total;
+    m_bytesWritten += total;
+    if (cut)
+    {
+        m_linkLost = true;
+        error = ERROR_DEVICE_NOT_CONNECTED;
+        return FALSE;
+    }
     if (done)
         *done = total;
     return TRUE;
@@ -559,6 +607,76 @@ BOOL DeviceFiles::RemoveDirectory(const char16_t* path, DWORD& error)
         error = DeviceError(errno, host);
         return FALSE;
     }
+    return TRUE;
+}
+
+BOOL DeviceFiles::MoveFile(const char16_t* from, const char16_t* to, DWORD& error)
+{
+    std::string source;
+    std::string target;
+    std::string normalizedSource;
+    std::string normalizedTarget;
+    if (!HostPath(from, source, normalizedSource, error) || !HostPath(to, target, normalizedTarget, error))
+        return FALSE;
+    if (m_profile && m_profile->moveError != 0)
+    {
+        error = m_profile->moveError;
+        return FALSE;
+    }
+    struct stat info;
+    if (::stat(source.c_str(), &info) != 0)
+    {
+        error = DeviceError(errno, source);
+        return FALSE;
+    }
+    // As on the device: the new name must be free, and an open file stays.
+    if (::stat(target.c_str(), &info) == 0)
+    {
+        error = ERROR_ALREADY_EXISTS;
+        return FALSE;
+    }
+    if (IsOpen(normalizedSource))
+    {
+        error = ERROR_SHARING_VIOLATION;
+        return FALSE;
+    }
+    if (::rename(source.c_str(), target.c_str()) != 0)
+    {
+        error = DeviceError(errno, target);
+        return FALSE;
+    }
+    ++m_moves;
+    if (m_profile && m_profile->linkLostAfterMoves >= 0
+        && m_moves >= static_cast<std::uint64_t>(m_profile->linkLostAfterMoves))
+        m_linkLost = true;
+    return TRUE;
+}
+
+BOOL DeviceFiles::GetDiskFreeSpace(const char16_t* folder, std::uint64_t* freeToCaller,
+                                   std::uint64_t* total, std::uint64_t* totalFree, DWORD& error)
+{
+    std::string host;
+    std::string normalized;
+    if (!HostPath(folder, host, normalized, error))
+        return FALSE;
+    if (!IsFolder(host))
+    {
+        error = ERROR_PATH_NOT_FOUND;
+        return FALSE;
+    }
+    if (m_profile && m_profile->diskError != 0)
+    {
+        error = m_profile->diskError;
+        return FALSE;
+    }
+    const DeviceProfile fallback;
+    const DeviceProfile& profile = m_profile ? *m_profile : fallback;
+    if (freeToCaller)
+        *freeToCaller = profile.diskFree;
+    if (total)
+        *total = profile.diskTotal;
+    if (totalFree)
+        *totalFree = profile.diskFree;
     return TRUE;
 }
 

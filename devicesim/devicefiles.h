@@ -27,6 +27,10 @@ public:
     void Attach(const std::string& root, const DeviceProfile* profile);
     void CloseAll();
     std::uint32_t OpenHandles() const;
+    // The link came up: the faults that count from there start again.
+    void BeginSession();
+    // A fault of the profile has cut the link.
+    bool LinkLost() const { return m_linkLost; }
 
     // The host path of a device path; false (with the device's error) for a
     // path that has no place in the folder.
@@ -49,6 +53,10 @@ public:
     rapi::BOOL DeleteFile(const char16_t* path, rapi::DWORD& error);
     rapi::BOOL CreateDirectory(const char16_t* path, rapi::DWORD& error);
     rapi::BOOL RemoveDirectory(const char16_t* path, rapi::DWORD& error);
+    rapi::BOOL MoveFile(const char16_t* from, const char16_t* to, rapi::DWORD& error);
+    rapi::BOOL GetDiskFreeSpace(const char16_t* folder, std::uint64_t* freeToCaller,
+                                std::uint64_t* total, std::uint64_t* totalFree,
+                                rapi::DWORD& error);
     rapi::HANDLE FindFirstFile(const char16_t* pattern, rapi::CE_FIND_DATA* data,
                                rapi::DWORD& error);
     rapi::BOOL FindNextFile(rapi::HANDLE search, rapi::CE_FIND_DATA* data, rapi::DWORD& error);
@@ -61,6 +69,7 @@ private:
         std::string path;           // normalized device path
         std::uint64_t written = 0;
         std::uint64_t read = 0;
+        std::uint32_t writeOrdinal = 0;     // Nth opened for writing; 0: not
     };
     struct Search
     {
@@ -76,6 +85,11 @@ private:
     std::map<std::uintptr_t, OpenFile> m_files;
     std::map<std::uintptr_t, Search> m_searches;
     std::uintptr_t m_nextHandle;
+    // Since the link came up.
+    std::uint32_t m_filesWritten = 0;
+    std::uint64_t m_bytesWritten = 0;
+    std::uint64_t m_moves = 0;
+    bool m_linkLost = false;
 };
 }
 

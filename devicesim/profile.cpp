@@ -169,6 +169,16 @@ bool Apply(DeviceProfile& p, const std::string& key, const std::string& value)
         return ParseNumber(value, p.sizeExtra);
     if (key == "list_dots")
         return ParseBool(value, p.listDots);
+    if (key == "write_fail_file")
+        return ParseNumber(value, p.writeFailFile);
+    if (key == "read_flip_at")
+        return ParseNumber(value, p.readFlipAt) && p.readFlipAt >= 0;
+    if (key == "move_error")
+        return ParseNumber(value, p.moveError);
+    if (key == "link_lost_after_bytes")
+        return ParseNumber(value, p.linkLostAfterBytes) && p.linkLostAfterBytes >= 0;
+    if (key == "link_lost_after_moves")
+        return ParseNumber(value, p.linkLostAfterMoves) && p.linkLostAfterMoves >= 0;
     if (key == "invoke_result")
         return ParseNumber(value, p.invokeResult);
     if (key == "reply_function")

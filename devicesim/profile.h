@@ -11,12 +11,27 @@
 // Storage card      card_folder (where "<folder>\Vol:" opens), card_manufacturer,
 //                   card_serial, card_flags, card_record (whole, hex),
 //                   card_query_first_fails, oem_info, no_oem_info
-// Disk              disk_total, disk_free, disk_error
+// Disk              disk_total, disk_free, disk_error (also what
+//                   CeGetDiskFreeSpaceEx answers for any folder there)
 // Windows           windows (class names, comma-separated)
 // File faults       refuse_create (paths), refuse_error; write_fault_path,
 //                   write_fail_after, write_short_after (bytes), write_zero,
-//                   write_error; read_fault_path, read_fail_after,
-//                   read_error, size_extra; list_dots
+//                   write_error; write_fail_file (the write faults hit only
+//                   the Nth file opened for writing since the link came up,
+//                   1 the first; alone, its first write fails);
+//                   read_fault_path, read_fail_after, read_error,
+//                   size_extra, read_flip_at (that byte of the file comes
+//                   back inverted: a read-back other than what was written);
+//                   list_dots; move_error (CeMoveFile fails with it)
+// Link faults       link_lost_after_bytes (the write that passes so many
+//                   bytes written since the link came up goes only that
+//                   far), link_lost_after_moves (once so many CeMoveFile
+//                   calls have succeeded): then every call fails with
+//                   ERROR_DEVICE_NOT_CONNECTED until the next CeRapiInitEx
+//                   or DevSimReset
+// A provider without the optional CeMoveFile and CeGetDiskFreeSpaceEx is
+// its own library (rapi-basic): the entries a provider exports cannot
+// change with the profile.
 // Call faults       invoke_result; reply_function, reply (hex bytes the
 //                   desktop gets instead), reply_fault (empty, unterminated,
 //                   inner-zero); alloc_fail (the Nth allocation of an export)
@@ -86,6 +101,14 @@ struct DeviceProfile
     std::uint32_t readError = 30;
     std::uint32_t sizeExtra = 0;
     bool listDots = false;
+    std::uint32_t writeFailFile = 0;
+    std::int64_t readFlipAt = -1;
+    std::uint32_t moveError = 0;
+
+    // The link lost part-way: after so many bytes written, or so many
+    // files renamed, since it came up; -1 for never.
+    std::int64_t linkLostAfterBytes = -1;
+    std::int64_t linkLostAfterMoves = -1;
 
     // Faults of remote calls: a failed CeRapiInvoke, a reply replaced or
     // damaged on its way to the desktop (only for replyFunction when set),

@@ -1,5 +1,6 @@
 // The simulated device's Remote API: the 19 functions of the provider
-// library and the release function of remote-call replies. File operations
+// library, the optional CeMoveFile and CeGetDiskFreeSpaceEx, and the release
+// function of remote-call replies. File operations
 // work on the device's folder; CeRapiInvoke loads the library file the
 // desktop deployed and runs the export against the simulated core library.
 #include "device/rapitypes.h"
@@ -90,6 +91,7 @@ public:
             return CE_E_FAIL;
         m_root = root;
         Refresh();
+        m_files.BeginSession();
         for (const std::string& problem : m_profile.problems)
             Log("profile: not understood: " + problem);
         if (m_profile.initResult != 0)
@@ -155,7 +157,8 @@ public:
     // Whether a call may reach the device now; sets the error when not.
     bool LinkUp()
     {
-        const bool up = m_session && m_profile.linkDelayMs >= 0 && m_profile.linkResult >= 0
+        const bool up = m_session && !m_files.LinkLost() && m_profile.linkDelayMs >= 0
+                        && m_profile.linkResult >= 0
                         && Clock::now() >= m_dockTime
                                               + std::chrono::milliseconds(m_profile.linkDelayMs);
         if (!up)
@@ -228,6 +231,7 @@ public:
     {
         devsim::DeviceCore::Instance().Reset();
         m_files.CloseAll();
+        m_files.BeginSession();
         m_inits = m_uninits = m_invokes = m_exportCalls = m_inputsLeft = 0;
         m_replyCount = m_replyFrees = m_replyBadFrees = 0;
         m_docked = false;
@@ -688,6 +692,27 @@ PROVIDER_API BOOL RAPI_CALL CeRemoveDirectory(LPCWSTR path)
     return FileCall("CeRemoveDirectory " + PathText(path), BOOL(0),
                     [&](devsim::DeviceFiles& files, DWORD& error) {
                         return files.RemoveDirectory(path, error);
+                    });
+}
+#endif
+
+// Optional entries of a provider; the basic build has neither.
+#if !defined(DEVSIM_WITHOUT_OPTIONAL_ENTRIES)
+PROVIDER_API BOOL RAPI_CALL CeMoveFile(LPCWSTR from, LPCWSTR to)
+{
+    return FileCall("CeMoveFile " + PathText(from) + " " + PathText(to), BOOL(0),
+                    [&](devsim::DeviceFiles& files, DWORD& error) {
+                        return files.MoveFile(from, to, error);
+                    });
+}
+
+PROVIDER_API BOOL RAPI_CALL CeGetDiskFreeSpaceEx(LPCWSTR folder, std::uint64_t* freeToCaller,
+                                                 std::uint64_t* total, std::uint64_t* totalFree)
+{
+    return FileCall("CeGetDiskFreeSpaceEx " + PathText(folder), BOOL(0),
+                    [&](devsim::DeviceFiles& files, DWORD& error) {
+                        return files.GetDiskFreeSpace(folder, freeToCaller, total, totalFree,
+                                                      error);
                     });
 }
 #endif

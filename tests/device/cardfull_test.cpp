@@ -128,6 +128,10 @@ TEST(PulledCard, ThePreviousFileSurvivesAWriteCutShort)
     Bytes back;
     ASSERT_TRUE(card.ReadToMemory("/Kelvo/speedcam.txt", back));
     EXPECT_EQ(back, old);
+    // What the pull left is the staged file, under its own name, which the
+    // next run's repair removes.
+    EXPECT_TRUE(card.FileExists("/Kelvo/speedcam.txt.pontiro-new"));
+    EXPECT_TRUE(card.RepairStaged("/Kelvo/speedcam.txt"));
     wxArrayString names;
     ASSERT_TRUE(card.ListFiles("/Kelvo", names));
     EXPECT_EQ(names.size(), 1u);

@@ -16,6 +16,7 @@
 
 const char* const kSimProvider = PONTIRO_TEST_SIM_PROVIDER;
 const char* const kSimPartialProvider = PONTIRO_TEST_SIM_PARTIAL_PROVIDER;
+const char* const kSimBasicProvider = PONTIRO_TEST_SIM_BASIC_PROVIDER;
 
 namespace
 {

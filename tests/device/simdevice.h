@@ -37,10 +37,11 @@ public:
     Bytes GetFile(const std::string& devicePath) const;
     bool Has(const std::string& devicePath) const;
 
-    // Makes provider (kSimProvider, kSimPartialProvider or a file that is
-    // not there) the one the program finds: named by PONTIRO_RAPI_LIBRARY,
-    // or on Windows, where the program asks for "rapi.dll" by name, the
-    // rapi.dll that the DLL search path reaches (provider's folder).
+    // Makes provider (kSimProvider, kSimPartialProvider, kSimBasicProvider
+    // or a file that is not there) the one the program finds: named by
+    // PONTIRO_RAPI_LIBRARY, or on Windows, where the program asks for
+    // "rapi.dll" by name, the rapi.dll that the DLL search path reaches
+    // (provider's folder).
     static void UseProvider(const std::string& provider);
     // The name the program tries for provider, as its error text gives it.
     static wxString ProviderName(const std::string& provider);
@@ -56,9 +57,12 @@ private:
     std::string m_root;  // m_folder's path in UTF-8
 };
 
-// The simulated provider's file, and one that lacks CeRemoveDirectory
-// (on Windows each is a rapi.dll in a folder of its own).
+// The simulated provider's file, one that lacks CeRemoveDirectory, and one
+// without the optional CeMoveFile and CeGetDiskFreeSpaceEx (on Windows each
+// is a rapi.dll in a folder of its own). On POSIX the counters and the log
+// are the first one's, which the tests link.
 extern const char* const kSimProvider;
 extern const char* const kSimPartialProvider;
+extern const char* const kSimBasicProvider;
 
 #endif
