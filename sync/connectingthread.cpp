@@ -24,9 +24,9 @@ int RecogniseMapExtra(const wxString& mapExtra)
 {
     if (!mapExtra.StartsWith(wxT("KELVO")) && !mapExtra.StartsWith(wxT("Kelvo")))
         return DEVICE_KIND_NONE;
-    static const wxChar* const tarvik[] = {wxT("KELVO7070"), wxT("Kelvo7070"), wxT("Kelvo5020"),
-                                           wxT("KelvoRT42B8")};
-    for (const wxChar* marker : tarvik)
+    static const wxChar* const kTarvikMarkers[] = {wxT("KELVO7070"), wxT("Kelvo7070"), wxT("Kelvo5020"),
+                                                   wxT("KelvoRT42B8")};
+    for (const wxChar* marker : kTarvikMarkers)
     {
         if (mapExtra.StartsWith(marker))
             return DEVICE_KIND_TARVIK;
@@ -108,6 +108,6 @@ void CONNECTINGTHREAD::LocateNavFolder()
     }
     if (m_deviceKind != DEVICE_KIND_TARVIK)
         return;
-    g_navFolder = NAV_FOLDER_TARVIK;
+    g_navFolder = kNavFolderTarvik;
     m_folderFound = m_device->FileExists(ToDevicePath(g_navFolder + wxT("license.db")));
 }

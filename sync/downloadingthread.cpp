@@ -206,7 +206,7 @@ bool DOWNLOADINGTHREAD::Fetch(wxHTTPBuilder* builder, const wxString& url,
         target = builder->GetHeader(wxT("Location"));
         stream.reset();
         // A redirect loop ends here rather than keep the thread busy.
-        if (target.empty() || redirects >= MAX_REDIRECTS)
+        if (target.empty() || redirects >= kMaxRedirects)
         {
             m_error = DOWNLOAD_ERR_HTTP;
             return false;
@@ -220,7 +220,7 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
     const wxUint32 announced = stream->GetContentLength();
     if (announced != wxHTTPBuilderStream::NoLength)
     {
-        if (announced > MAX_BODY_BYTES)
+        if (announced > kMaxBodyBytes)
         {
             m_error = DOWNLOAD_ERR_HTTP;
             return false;
@@ -233,7 +233,7 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
     std::size_t last = 0;
     do
     {
-        if (count > MAX_BODY_BYTES)
+        if (count > kMaxBodyBytes)
         {
             destination->clear();
             m_error = DOWNLOAD_ERR_HTTP;
@@ -255,7 +255,7 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
         m_error = DOWNLOAD_ERR_NO_RESPONSE;
         return false;
     }
-    if (count > MAX_BODY_BYTES)
+    if (count > kMaxBodyBytes)
     {
         destination->clear();
         m_error = DOWNLOAD_ERR_HTTP;

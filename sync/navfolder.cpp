@@ -2,10 +2,10 @@
 
 #include <wx/tokenzr.h>
 
-const wxChar* const NAV_FOLDER_DEFAULT = wxT("\\SDMMC Card\\Kelvo\\");
-const wxChar* const NAV_FOLDER_TARVIK = wxT("\\SDMMC\\Kelvo\\");
+const wxChar* const kNavFolderDefault = wxT("\\SDMMC Card\\Kelvo\\");
+const wxChar* const kNavFolderTarvik = wxT("\\SDMMC\\Kelvo\\");
 
-wxString g_navFolder = NAV_FOLDER_DEFAULT;
+wxString g_navFolder = kNavFolderDefault;
 
 wxString ToDevicePath(const wxString& path)
 {

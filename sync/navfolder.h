@@ -11,8 +11,8 @@ extern wxString g_navFolder;
 
 // The folder the wizard looks in first, and the second place a kind-2
 // device may keep it.
-extern const wxChar* const NAV_FOLDER_DEFAULT;
-extern const wxChar* const NAV_FOLDER_TARVIK;
+extern const wxChar* const kNavFolderDefault;
+extern const wxChar* const kNavFolderTarvik;
 
 // The device form of a path: "/" between components, no empty components
 // (a trailing separator is kept).

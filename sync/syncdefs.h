@@ -32,9 +32,9 @@ enum DownloadError
 };
 
 // Redirects followed for one item before it fails.
-constexpr int MAX_REDIRECTS = 10;
+constexpr int kMaxRedirects = 10;
 // Largest body kept in memory for one item.
-constexpr std::size_t MAX_BODY_BYTES = std::size_t(512) * 1024 * 1024;
+constexpr std::size_t kMaxBodyBytes = std::size_t(512) * 1024 * 1024;
 // Size of one read of a response body.
 constexpr std::size_t BODY_READ_CHUNK = 10240;
 

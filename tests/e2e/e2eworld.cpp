@@ -59,7 +59,7 @@ void E2EWorld::SetUp()
     ::unsetenv("NO_PROXY");
     // Each test is a fresh start of the program.
     g_firstStart = true;
-    g_navFolder = NAV_FOLDER_DEFAULT;
+    g_navFolder = kNavFolderDefault;
 }
 
 void E2EWorld::TearDown()

@@ -546,7 +546,7 @@ TEST_F(UploadTest, EachSlotToItsFolder)
 TEST_F(UploadTest, MissingSubFolderBelowABackslashNavFolderIsCreated)
 {
     m_card.Write("SDMMC Card/Kelvo/license.db", "x");
-    g_navFolder = NAV_FOLDER_DEFAULT;
+    g_navFolder = kNavFolderDefault;
     UPLOADINGTHREAD thread(&m_device);
     thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), Bytes("R1"));
     EXPECT_EQ(Run(thread), "b3 e3 e5");
@@ -660,19 +660,19 @@ TEST(ConnectingThread, RecognisesAndFindsTheFolder)
     EXPECT_EQ(c.kind, DEVICE_KIND_OSELAN);
 
     // Kind 1 is probed once only.
-    g_navFolder = NAV_FOLDER_DEFAULT;
+    g_navFolder = kNavFolderDefault;
     card.Write("SDMMC/Kelvo/license.db", "x");
     c = Connect(device);
     EXPECT_TRUE(c.recognised);
     EXPECT_FALSE(c.folderFound);
-    EXPECT_EQ(g_navFolder, NAV_FOLDER_DEFAULT);
+    EXPECT_EQ(g_navFolder, kNavFolderDefault);
 
     // Kind 2 falls back to the second folder, which then stays.
     card.Write("Kelvo/license.db", Utf16Le(u"Kelvo5020 map"));
     c = Connect(device);
     EXPECT_EQ(c.kind, DEVICE_KIND_TARVIK);
     EXPECT_TRUE(c.folderFound);
-    EXPECT_EQ(g_navFolder, NAV_FOLDER_TARVIK);
+    EXPECT_EQ(g_navFolder, kNavFolderTarvik);
 
     card.Write("Kelvo/license.db", Utf16Le(u"kelvo7070"));
     c = Connect(device);

@@ -50,7 +50,7 @@ protected:
         m_content = Env("PONTIRO_E2E_CONTENT");
         m_device = Env("PONTIRO_DEVICE_ROOT");
         ASSERT_FALSE(Env("PONTIRO_E2E_SERVER").empty()) << "run through wine_e2e.sh";
-        g_navFolder = NAV_FOLDER_DEFAULT;
+        g_navFolder = kNavFolderDefault;
     }
 
     void TearDown() override { m_driver.reset(); }
