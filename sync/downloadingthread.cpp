@@ -54,46 +54,41 @@ bool HasLoginErrorMarker(const std::vector<unsigned char>& body)
 }
 
 DOWNLOADINGTHREAD::DOWNLOADINGTHREAD(wxHTTPBuilder* builder)
-    : wxThread(wxTHREAD_JOINABLE),
+    : JobThread(EVT_DOWNLOADING, ID_DOWNLOAD_STEP_BEGIN, ID_DOWNLOAD_STEP_END),
       m_builder(builder),
-      m_armed{false, false, false},
       m_buffer{nullptr, nullptr, nullptr},
-      m_done(false),
       m_error(DOWNLOAD_ERR_NONE),
-      m_frame(nullptr),
-      m_step(0),
-      m_stopRequested(false),
       m_stoppable(builder)
 {
 }
 
 DOWNLOADINGTHREAD::~DOWNLOADINGTHREAD() = default;
 
-void DOWNLOADINGTHREAD::SetJob(int slot, const wxString& url, std::vector<unsigned char>* buffer)
+void DOWNLOADINGTHREAD::FillSlot(int slot, const wxString& url, std::vector<unsigned char>* buffer)
 {
     m_url[slot] = url;
     m_buffer[slot] = buffer;
-    m_armed[slot] = true;
+    SetArmed(slot, true);
 }
 
 void DOWNLOADINGTHREAD::SetJob1(const wxString& url, std::vector<unsigned char>* buffer)
 {
-    SetJob(0, url, buffer);
+    FillSlot(0, url, buffer);
 }
 
 void DOWNLOADINGTHREAD::SetJob2(const wxString& url, std::vector<unsigned char>* buffer)
 {
-    SetJob(1, url, buffer);
+    FillSlot(1, url, buffer);
 }
 
 void DOWNLOADINGTHREAD::SetJob3(const wxString& url, std::vector<unsigned char>* buffer)
 {
-    SetJob(2, url, buffer);
+    FillSlot(2, url, buffer);
 }
 
 void DOWNLOADINGTHREAD::RequestStop()
 {
-    m_stopRequested = true;
+    JobThread::RequestStop();
     // The builder's stop is the one call it takes from any thread; it ends
     // the request wherever it waits (connect, answer, body).
     std::lock_guard<std::mutex> lock(m_stoppableLock);
@@ -101,7 +96,7 @@ void DOWNLOADINGTHREAD::RequestStop()
         m_stoppable->RequestStop();
 }
 
-void DOWNLOADINGTHREAD::ReleaseBuilder()
+void DOWNLOADINGTHREAD::ReleaseBorrowed()
 {
     // Once the last event is out, the window may delete the builder before
     // it stops and joins this thread.
@@ -109,45 +104,15 @@ void DOWNLOADINGTHREAD::ReleaseBuilder()
     m_stoppable = nullptr;
 }
 
-void DOWNLOADINGTHREAD::Post(int id)
-{
-    if (!m_frame || m_stopRequested)
-        return;
-    auto* event = new wxThreadEvent(EVT_DOWNLOADING, id);
-    event->SetInt(m_step);
-    wxQueueEvent(m_frame, event);
-}
-
-void DOWNLOADINGTHREAD::StepBegin()
-{
-    m_done = false;
-    Post(ID_DOWNLOAD_STEP_BEGIN);
-}
-
-void DOWNLOADINGTHREAD::StepEnd()
-{
-    Post(ID_DOWNLOAD_STEP_END);
-    m_done = true;
-}
-
-void DOWNLOADINGTHREAD::ReportFailure()
-{
-    ReleaseBuilder();
-    m_step = STEP_FAILED;
-    m_done = false;
-    Post(ID_DOWNLOAD_STEP_END);
-}
-
 wxThread::ExitCode DOWNLOADINGTHREAD::Entry()
 {
     if (!m_builder)
         return 0;
-    static const int steps[3] = {STEP_JOB1, STEP_JOB2, STEP_JOB3};
-    for (int slot = 0; slot < 3; ++slot)
+    for (int slot = 0; slot < kSlotCount; ++slot)
     {
-        if (!m_armed[slot])
+        if (!IsArmed(slot))
             continue;
-        m_step = steps[slot];
+        SelectSlot(slot);
         StepBegin();
         if (!Fetch(m_builder, m_url[slot], m_buffer[slot]))
         {
@@ -171,10 +136,7 @@ wxThread::ExitCode DOWNLOADINGTHREAD::Entry()
         }
         StepEnd();
     }
-    ReleaseBuilder();
-    m_done = true;
-    m_step = STEP_FINISHED;
-    Post(ID_DOWNLOAD_STEP_END);
+    ReportFinished();
     return 0;
 }
 
@@ -184,7 +146,7 @@ bool DOWNLOADINGTHREAD::Fetch(wxHTTPBuilder* builder, const wxString& url,
     wxString target = url;
     for (int redirects = 0;; ++redirects)
     {
-        if (m_stopRequested)
+        if (IsStopRequested())
         {
             m_error = DOWNLOAD_ERR_NO_RESPONSE;
             return false;
@@ -249,7 +211,7 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
 
     // An interrupted transfer is not the content: nothing of it may reach
     // the device. A body past the limit is refused the same way.
-    if (m_stopRequested || stream->IsCut())
+    if (IsStopRequested() || stream->IsCut())
     {
         destination->clear();
         m_error = DOWNLOAD_ERR_NO_RESPONSE;

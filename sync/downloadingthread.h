@@ -3,25 +3,18 @@
 #ifndef PONTIRO_SYNC_DOWNLOADINGTHREAD_H
 #define PONTIRO_SYNC_DOWNLOADINGTHREAD_H
 
-#include <wx/string.h>
-#include <wx/thread.h>
+#include "sync/jobthread.h"
 
-#include <atomic>
+#include <wx/string.h>
+
 #include <cstdint>
 #include <mutex>
 #include <vector>
 
-#ifdef __WINDOWS__
-// Once in, Windows' headers would rename SetJob to the spooler's SetJobW.
-#include <wx/msw/wrapwin.h>
-#undef SetJob
-#endif
-
-class wxEvtHandler;
 class wxHTTPBuilder;
 class wxHTTPBuilderStream;
 
-class DOWNLOADINGTHREAD : public wxThread
+class DOWNLOADINGTHREAD : public JobThread
 {
 public:
     // The builder and the buffers are borrowed. The buffers must outlive the
@@ -33,15 +26,12 @@ public:
     void SetJob1(const wxString& url, std::vector<unsigned char>* buffer);
     void SetJob2(const wxString& url, std::vector<unsigned char>* buffer);
     void SetJob3(const wxString& url, std::vector<unsigned char>* buffer);
-    void SetFrame(wxEvtHandler* frame) { m_frame = frame; }
 
-    bool IsDone() const { return m_done; }
     std::int32_t GetError() const { return m_error; }
 
-    // Ends the thread soon from any thread: the request in progress is cut
-    // off at any stage, even one the server has stalled, and no further
-    // event is posted. The builder stays stopped (its stop is for good).
-    void RequestStop();
+    // Also cuts off the request in progress at any stage, even one the
+    // server has stalled. The builder stays stopped (its stop is for good).
+    void RequestStop() override;
 
 protected:
     ExitCode Entry() override;
@@ -50,26 +40,18 @@ protected:
     // cut short, too large, or the thread was stopped.
     bool ReadBody(wxHTTPBuilderStream* stream, std::vector<unsigned char>* destination);
 
+    // RequestStop leaves the builder alone from then on.
+    void ReleaseBorrowed() override;
+
 private:
-    void SetJob(int slot, const wxString& url, std::vector<unsigned char>* buffer);
-    void Post(int id);
-    void StepBegin();
-    void StepEnd();
-    void ReportFailure();
-    // Called before the last event: RequestStop leaves the builder alone
-    // from then on.
-    void ReleaseBuilder();
+    // Not SetJob: Windows' headers make that name a macro.
+    void FillSlot(int slot, const wxString& url, std::vector<unsigned char>* buffer);
 
     wxHTTPBuilder* m_builder;
-    bool m_armed[3];
-    wxString m_url[3];
-    std::vector<unsigned char>* m_buffer[3];
-    bool m_done;
+    wxString m_url[kSlotCount];
+    std::vector<unsigned char>* m_buffer[kSlotCount];
     std::int32_t m_error;
-    wxEvtHandler* m_frame;
-    std::int32_t m_step;
 
-    std::atomic<bool> m_stopRequested;
     std::mutex m_stoppableLock;
     wxHTTPBuilder* m_stoppable; // the builder while a request may use it
 };

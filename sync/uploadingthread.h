@@ -4,23 +4,17 @@
 #ifndef PONTIRO_SYNC_UPLOADINGTHREAD_H
 #define PONTIRO_SYNC_UPLOADINGTHREAD_H
 
-#include <wx/string.h>
-#include <wx/thread.h>
+#include "sync/jobthread.h"
 
-#include <atomic>
-#include <cstdint>
+#include <wx/string.h>
+
 #include <vector>
 
-#ifdef __WINDOWS__
-// Once in, Windows' headers would rename SetJob to the spooler's SetJobW.
-#include <wx/msw/wrapwin.h>
-#undef SetJob
-#endif
-
 class VDXRDEVRAPI;
-class wxEvtHandler;
 
-class UPLOADINGTHREAD : public wxThread
+// A stop ends the thread after the file being written (each file is
+// written whole or not at all).
+class UPLOADINGTHREAD : public JobThread
 {
 public:
     // The device is borrowed and must outlive the thread.
@@ -35,33 +29,20 @@ public:
     void SetJob2(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
     void SetJob3(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
     // Also gives the frame to the device for its notifications.
-    void SetFrame(wxEvtHandler* frame);
-
-    bool IsDone() const { return m_done; }
-    // Ends the thread after the file being written (each file is written
-    // whole or not at all); no further event is posted.
-    void RequestStop() { m_stopRequested = true; }
+    void SetFrame(wxEvtHandler* frame) override;
 
 protected:
     ExitCode Entry() override;
 
 private:
-    void SetJob(int slot, const wxString& subFolder, const wxString& fileName,
-                std::vector<unsigned char> bytes);
-    void Post(int id);
-    void StepBegin();
-    void StepEnd();
-    void ReportFailure();
+    // Not SetJob: Windows' headers make that name a macro.
+    void FillSlot(int slot, const wxString& subFolder, const wxString& fileName,
+                  std::vector<unsigned char> bytes);
 
     VDXRDEVRAPI* m_device;
-    bool m_armed[3];
-    wxString m_folder[3];
-    wxString m_fileName[3];
-    std::vector<unsigned char> m_data[3];
-    bool m_done;
-    wxEvtHandler* m_frame;
-    std::int32_t m_step;
-    std::atomic<bool> m_stopRequested;
+    wxString m_folder[kSlotCount];
+    wxString m_fileName[kSlotCount];
+    std::vector<unsigned char> m_data[kSlotCount];
 };
 
 #endif
