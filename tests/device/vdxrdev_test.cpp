@@ -6,11 +6,9 @@
 
 #include <wx/arrstr.h>
 
-#include <atomic>
 #include <map>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -223,31 +221,6 @@ TEST(Device, EventIdsAreDistinct)
                                ID_DEVICE_FAILED};
     EXPECT_EQ(ids.size(), 4u);
     EXPECT_NE(EVT_DEVICE, wxEVT_NULL);
-}
-
-// A first read may come from a worker thread, in a race with other first
-// reads: each id still gets one value, and two ids never share one.
-TEST(Device, IdsReadFirstOnSeveralThreadsAgree)
-{
-    const LazyId first{};
-    const LazyId second{};
-    std::atomic<bool> go{false};
-    std::vector<std::pair<int, int>> seen(8);
-    std::vector<std::thread> readers;
-    for (auto& pair : seen)
-        readers.emplace_back([&go, &pair, &first, &second] {
-            while (!go)
-                std::this_thread::yield();
-            pair = {first, second};
-        });
-    go = true;
-    for (std::thread& reader : readers)
-        reader.join();
-    for (const auto& pair : seen)
-        EXPECT_EQ(pair, seen.front());
-    EXPECT_NE(seen.front().first, 0);
-    EXPECT_NE(seen.front().first, seen.front().second);
-    EXPECT_EQ(int(first), seen.front().first);
 }
 
 TEST(Device, PercentagesStayWholeAndBounded)
