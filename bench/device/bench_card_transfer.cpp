@@ -1,15 +1,21 @@
 // Throughput of the memory-card device's whole-file transfers, side by side
 // with the standard tools on the same file system, in one invocation:
-//   WriteFromMemory of a vector   against  cp of a file of the same size
-//   ReadToMemory into a vector    against  cat file > /dev/null
-// Usage: bench_card_transfer [folder|-] [MiB] [rounds]   (default: scratch
-// folders under $TMPDIR or /tmp and in /dev/shm, 256 MiB, 5 rounds). The
-// best round of each side counts.
+//   WriteFromMemory of a vector   against  cp, and cp + sync of the file
+//   ReadToMemory into a new vector      against  cp of the file into tmpfs
+//                                       (and cat > /dev/null)
+//   ReadToMemory into a reused vector   against  cat file > /dev/null
+// Usage: bench_card_transfer [folder|-] [MiB] [rounds] [ours]
+// (default: scratch folders under $TMPDIR or /tmp and in /dev/shm, 256 MiB,
+// 5 rounds). The rounds take every side in turn, so a load that comes and
+// goes meets all of them; the best round of each side counts. "ours" runs
+// only the program's side, for a profiler.
+#include "bench/machineload.h"
 #include "device/vdxrdevcard.h"
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +32,7 @@ extern char** environ;
 namespace
 {
 int g_rounds = 5;
+bool g_oursOnly = false;
 
 typedef std::chrono::steady_clock Clock;
 
@@ -46,38 +53,100 @@ bool Run(const std::vector<std::string>& argv)
     return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Best time in seconds of g_rounds runs; prepare runs untimed before each.
-double Best(const std::function<bool()>& run, const std::function<void()>& prepare)
+// One side of a comparison: prepare runs untimed before each timed run.
+struct Side
 {
-    double best = 1e30;
+    std::function<bool()> run;
+    std::function<void()> prepare;
+    bool ours;
+    double best;
+};
+
+Side Ours(std::function<bool()> run, std::function<void()> prepare)
+{
+    return Side{std::move(run), std::move(prepare), true, 1e30};
+}
+
+Side Tool(std::function<bool()> run, std::function<void()> prepare)
+{
+    return Side{std::move(run), std::move(prepare), false, 1e30};
+}
+
+// Every side once per round, in the order given; false when a run failed.
+bool Measure(std::vector<Side*> sides)
+{
     for (int round = 0; round < g_rounds; ++round)
-    {
-        prepare();
-        const auto start = Clock::now();
-        if (!run())
+        for (Side* side : sides)
         {
-            std::fprintf(stderr, "a run failed\n");
-            std::exit(1);
+            if (g_oursOnly && !side->ours)
+                continue;
+            side->prepare();
+            const auto start = Clock::now();
+            if (!side->run())
+                return false;
+            side->best = std::min(side->best, std::chrono::duration<double>(Clock::now() - start).count());
         }
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
+    return true;
 }
 
-void Report(const char* what, double mib, double ours, const char* tool, double theirs)
+// One comparison line: both sides by name, and the ratio of their speeds
+// (the program's over the tool's), with the aim when there is one.
+void Report(const char* what, double mib, const Side& ours, const char* tool, const Side& theirs,
+            double aim = 0)
 {
-    std::printf("%-34s %8.1f MiB/s   %-22s %8.1f MiB/s   ratio %.2f\n", what, mib / ours, tool,
-                mib / theirs, theirs / ours);
+    if (g_oursOnly)
+    {
+        std::printf("%-34s %8.1f MiB/s\n", what, mib / ours.best);
+        return;
+    }
+    const double ratio = theirs.best / ours.best;
+    std::printf("%-34s %8.1f MiB/s   %-22s %8.1f MiB/s   ratio %.2f", what, mib / ours.best, tool,
+                mib / theirs.best, ratio);
+    if (aim > 0)
+        std::printf(" (aim >= %.2f: %s)", aim, ratio >= aim ? "met" : "missed");
+    std::printf("\n");
 }
 
+std::string FileSystemName(const std::string& folder)
+{
+    struct statfs info;
+    if (statfs(folder.c_str(), &info) != 0)
+        return "unknown file system";
+    switch (static_cast<unsigned long>(info.f_type))
+    {
+    case 0xEF53:
+        return "ext4";
+    case 0x01021994:
+        return "tmpfs";
+    case 0x58465342:
+        return "xfs";
+    case 0x9123683E:
+        return "btrfs";
+    case 0x4d44:
+        return "vfat";
+    default:
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "file system 0x%lx", static_cast<unsigned long>(info.f_type));
+        return hex;
+    }
+}
 
-// One folder's measurements; false when a transfer failed.
-bool Measure(const std::string& folder, std::size_t mib, const std::vector<unsigned char>& bytes)
+std::string ScratchFolder(const std::string& base)
+{
+    std::string folder = base + "/pontiro-bench-XXXXXX";
+    return mkdtemp(&folder[0]) ? folder : std::string();
+}
+
+// One folder's measurements; false when a transfer failed. memory is a
+// folder on tmpfs for the copy the read is held against.
+bool MeasureFolder(const std::string& folder, const std::string& memory, std::size_t mib,
+                   const std::vector<unsigned char>& bytes)
 {
     VDXRDEVCARD card(folder);
     const std::string source = folder + "/source.bin";
     const std::string cpTarget = folder + "/cp.bin";
     const std::string ourTarget = folder + "/ours.bin";
+    const std::string memoryCopy = memory + "/copy.bin";
     if (!card.WriteFromMemory(bytes, "/source.bin"))
     {
         std::fprintf(stderr, "cannot write %s\n", source.c_str());
@@ -90,37 +159,43 @@ bool Measure(const std::string& folder, std::size_t mib, const std::vector<unsig
         unlink(ourTarget.c_str());
         Run({"sync"});
     };
-    std::printf("\n%zu MiB in %s, best of %d rounds\n", mib, folder.c_str(), g_rounds);
-
-    const double cp = Best([&] { return Run({"cp", source, cpTarget}); }, removeTargets);
-    const double cpSync = Best([&] { return Run({"cp", source, cpTarget}) && Run({"sync", cpTarget}); },
-                               removeTargets);
-    const double write = Best([&] { return card.WriteFromMemory(bytes, "/ours.bin"); }, removeTargets);
-    Report("WriteFromMemory (flushed, renamed)", mib, write, "cp", cp);
-    Report("WriteFromMemory (flushed, renamed)", mib, write, "cp + sync of the file", cpSync);
-
-    const double cat = Best([&] { return Run({"cat", source}); }, [] {});
+    const auto nothing = [] {};
     std::vector<unsigned char> back;
-    const double readFresh = Best([&] { return card.ReadToMemory("/source.bin", back); },
-                                  [&] { std::vector<unsigned char>().swap(back); });
-    const double readReused = Best([&] { return card.ReadToMemory("/source.bin", back); }, [] {});
-    Report("ReadToMemory (new vector)", mib, readFresh, "cat > /dev/null", cat);
-    Report("ReadToMemory (vector reused)", mib, readReused, "cat > /dev/null", cat);
 
+    Side cp = Tool([&] { return Run({"cp", source, cpTarget}); }, removeTargets);
+    Side cpSync = Tool([&] { return Run({"cp", source, cpTarget}) && Run({"sync", cpTarget}); }, removeTargets);
+    Side write = Ours([&] { return card.WriteFromMemory(bytes, "/ours.bin"); }, removeTargets);
+    Side cat = Tool([&] { return Run({"cat", source}); }, nothing);
+    Side copy = Tool([&] { return Run({"cp", source, memoryCopy}); }, [&] { unlink(memoryCopy.c_str()); });
+    Side readFresh = Ours([&] { return card.ReadToMemory("/source.bin", back); },
+                          [&] { std::vector<unsigned char>().swap(back); });
+    // Runs after the fresh read, which left the vector filled.
+    Side readReused = Ours([&] { return card.ReadToMemory("/source.bin", back); }, nothing);
+
+    std::printf("\n%zu MiB in %s (%s), best of %d rounds\n", mib, folder.c_str(), FileSystemName(folder).c_str(),
+                g_rounds);
+    const bool measured = Measure({&cp, &cpSync, &write, &cat, &copy, &readFresh, &readReused});
+    unlink(memoryCopy.c_str());
     unlink(source.c_str());
     removeTargets();
+    if (!measured)
+    {
+        std::fprintf(stderr, "a run failed\n");
+        return false;
+    }
     if (back != bytes)
     {
         std::fprintf(stderr, "read back differs\n");
         return false;
     }
-    return true;
-}
 
-std::string ScratchFolder(const std::string& base)
-{
-    std::string folder = base + "/pontiro-bench-XXXXXX";
-    return mkdtemp(&folder[0]) ? folder : std::string();
+    const double size = static_cast<double>(mib);
+    Report("WriteFromMemory (flushed, renamed)", size, write, "cp (not flushed)", cp);
+    Report("WriteFromMemory (flushed, renamed)", size, write, "cp + sync of the file", cpSync, 0.9);
+    Report("ReadToMemory (new vector)", size, readFresh, "cat > /dev/null", cat);
+    Report("ReadToMemory (new vector)", size, readFresh, "cp of the file to tmpfs", copy, 1.0);
+    Report("ReadToMemory (vector reused)", size, readReused, "cat > /dev/null", cat, 0.8);
+    return true;
 }
 }
 
@@ -129,32 +204,49 @@ int main(int argc, char** argv)
     const std::size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 256;
     if (argc > 3)
         g_rounds = std::max(1, std::atoi(argv[3]));
+    g_oursOnly = argc > 4 && std::string(argv[4]) == "ours";
     std::vector<unsigned char> bytes(mib << 20);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
 
-    if (argc > 1 && std::string(argv[1]) != "-")
-        return Measure(argv[1], mib, bytes) ? 0 : 1;
+    const std::string memory = ScratchFolder("/dev/shm");
+    if (memory.empty())
+    {
+        std::perror("mkdtemp in /dev/shm");
+        return 1;
+    }
+    std::printf("machine: %s\n", MachineLoad().c_str());
 
     // By default: the temporary folder's file system, and memory (where
     // flushing costs nothing) when it is another one.
-    const char* tmp = std::getenv("TMPDIR");
-    std::vector<std::string> bases = {tmp && *tmp ? tmp : "/tmp"};
-    struct stat first, shm;
-    if (stat(bases[0].c_str(), &first) == 0 && stat("/dev/shm", &shm) == 0 && first.st_dev != shm.st_dev)
-        bases.push_back("/dev/shm");
-    for (const std::string& base : bases)
+    std::vector<std::string> bases;
+    if (argc > 1 && std::string(argv[1]) != "-")
+        bases.push_back(argv[1]);
+    else
     {
-        const std::string folder = ScratchFolder(base);
+        const char* tmp = std::getenv("TMPDIR");
+        bases.push_back(tmp && *tmp ? tmp : "/tmp");
+        struct stat first, shm;
+        if (stat(bases[0].c_str(), &first) == 0 && stat("/dev/shm", &shm) == 0 && first.st_dev != shm.st_dev)
+            bases.push_back("/dev/shm");
+    }
+    bool ok = true;
+    for (std::size_t i = 0; i < bases.size() && ok; ++i)
+    {
+        // A folder named on the command line is used as it is.
+        const bool scratch = argc <= 1 || std::string(argv[1]) == "-";
+        const std::string folder = scratch ? ScratchFolder(bases[i]) : bases[i];
         if (folder.empty())
         {
             std::perror("mkdtemp");
-            return 1;
+            ok = false;
+            break;
         }
-        const bool measured = Measure(folder, mib, bytes);
-        rmdir(folder.c_str());
-        if (!measured)
-            return 1;
+        ok = MeasureFolder(folder, memory, mib, bytes);
+        if (scratch)
+            rmdir(folder.c_str());
     }
-    return 0;
+    rmdir(memory.c_str());
+    std::printf("\nmachine: %s\n", MachineLoad().c_str());
+    return ok ? 0 : 1;
 }
