@@ -16,9 +16,14 @@
 
 class wxFile;
 
-// Pieces the card's transfers move at once.
+// Pieces the card's transfers count in.
 constexpr std::size_t kCardWriteChunk = 10240;
 constexpr std::size_t kCardReadChunk = 65536;
+// A card file is written and read in one call per notification step (whole
+// pieces), up to this much at once: a call per piece cost the file system
+// more than the bytes.
+constexpr std::size_t kCardLargestWrite = std::size_t(4) << 20;
+constexpr std::size_t kCardLargestRead = std::size_t(1) << 20;
 // Pieces of a read-back that bypasses the cache: whole blocks, and large,
 // as every one goes to the card.
 constexpr std::size_t kCardVerifyChunk = 1 << 20;
@@ -29,7 +34,8 @@ public:
     CardReader();
     ~CardReader() override;
     bool Open(const wxString& local);
-    std::size_t LargestRead() const override { return kCardReadChunk; }
+    std::size_t LargestRead() const override { return kCardLargestRead; }
+    std::size_t PieceSize() const override { return kCardReadChunk; }
     bool Size(std::uint64_t& size) override;
     bool Read(unsigned char* data, std::size_t size, std::size_t& read,
               std::int32_t& systemError) override;
@@ -56,7 +62,8 @@ public:
     // False when the target is a folder or a file that refuses writing, or
     // the staged file cannot be created (a name the file system refuses).
     bool Open(const wxString& target, const wxString& staged, Mode mode);
-    std::size_t LargestWrite() const override { return kCardWriteChunk; }
+    std::size_t LargestWrite() const override { return kCardLargestWrite; }
+    std::size_t PieceSize() const override { return kCardWriteChunk; }
     bool Write(const unsigned char* data, std::size_t size, std::size_t& written,
                std::int32_t& systemError) override;
     bool Finish(std::int32_t& systemError) override;

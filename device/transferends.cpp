@@ -16,12 +16,11 @@
 
 namespace
 {
-// Makes room for size bytes in an emptied vector. A new large buffer is
-// offered huge pages first: filling it a 4 KiB page at a time costs more
-// than reading the file.
+// Makes room for size bytes in a vector; what it holds is read over. A new
+// large buffer is offered huge pages first: filling it a 4 KiB page at a
+// time costs more than reading the file.
 void Reserve(std::vector<unsigned char>& bytes, std::size_t size)
 {
-    bytes.clear();
     if (bytes.capacity() >= size)
         return;
     std::vector<unsigned char>().swap(bytes);
@@ -123,23 +122,31 @@ MemoryTarget::MemoryTarget(std::vector<unsigned char>& bytes, const wxString& na
 std::int32_t MemoryTarget::Prepare(std::uint64_t size)
 {
     m_done = 0;
+    m_size = 0;
     if (size > m_largest)
         return DEVICE_ERR_READ;
     try
     {
         Reserve(m_bytes, static_cast<std::size_t>(size));
-        m_bytes.resize(static_cast<std::size_t>(size));
     }
     catch (const std::bad_alloc&)
     {
         return DEVICE_ERR_READ;
     }
+    m_size = static_cast<std::size_t>(size);
+    if (m_bytes.size() > m_size)
+        m_bytes.resize(m_size);
     return 0;
 }
 
 unsigned char* MemoryTarget::Space(std::size_t most, std::size_t& room)
 {
-    room = std::min(most, m_bytes.size() - m_done);
+    room = std::min(most, m_size - m_done);
+    // The bytes the vector lacks are made (zeroed) just ahead of the read
+    // that fills them, while they are in the cache: zeroing the whole vector
+    // first would cost a pass over memory of its own.
+    if (m_bytes.size() < m_done + room)
+        m_bytes.resize(m_done + room);
     return m_bytes.data() + m_done;
 }
 
@@ -151,6 +158,7 @@ std::int32_t MemoryTarget::Accept(std::size_t count)
 
 std::int32_t MemoryTarget::Finish()
 {
+    m_bytes.resize(m_done);
     return 0;
 }
 

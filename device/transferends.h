@@ -20,6 +20,12 @@ public:
     virtual ~DeviceWriter() = default;
     // The largest span one Write is handed.
     virtual std::size_t LargestWrite() const = 0;
+    // The transfer counts in pieces of this size, the device's own: a Write
+    // is handed whole pieces (or the rest), at most up to the next change of
+    // the whole percentage. A writer that takes more than a piece at once
+    // is called once per notification, and the notifications are those of
+    // a transfer piece by piece.
+    virtual std::size_t PieceSize() const { return LargestWrite(); }
     // Writes up to size bytes; written says how many the device took, which
     // may be fewer or none. False when the write failed, with the device's
     // error number in systemError (0 when it has none).
@@ -39,6 +45,9 @@ class DeviceReader
 public:
     virtual ~DeviceReader() = default;
     virtual std::size_t LargestRead() const = 0;
+    // As DeviceWriter's: reads of whole pieces, at most up to the next
+    // change of the whole percentage.
+    virtual std::size_t PieceSize() const { return LargestRead(); }
     // The size the device reports; false when it cannot say.
     virtual bool Size(std::uint64_t& size) = 0;
     // Reads up to size bytes; read is 0 at the end of the file. False when
@@ -137,6 +146,7 @@ public:
 private:
     std::vector<unsigned char>& m_bytes;
     std::uint64_t m_largest;
+    std::size_t m_size = 0;
     std::size_t m_done = 0;
 };
 

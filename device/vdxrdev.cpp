@@ -8,6 +8,9 @@
 #include <wx/log.h>
 #include <wx/tokenzr.h>
 
+#include <algorithm>
+#include <cstdint>
+
 wxDEFINE_EVENT(EVT_DEVICE, wxThreadEvent);
 
 namespace
@@ -290,6 +293,34 @@ bool VDXRDEV::DeviceToMemory(const wxString& path, std::vector<unsigned char>& b
     return MoveFromDevice(*reader, target, path);
 }
 
+namespace
+{
+// The span of the next write or read: whole pieces from done up to where
+// TransferPercent passes its value at done, so that each ends where a
+// transfer piece by piece would post its next notification; at least one
+// piece (which also finds a file that grows), at most largest.
+std::size_t NextSpan(std::uint64_t done, std::uint64_t size, std::size_t piece, std::size_t largest)
+{
+    if (done >= size)
+        return piece;
+    std::uint64_t next = size;
+    if (size <= UINT64_MAX / 100)
+    {
+        const std::uint64_t percent = done * 100 / size;
+        if (percent < 99)
+            next = ((percent + 1) * size + 99) / 100;
+    }
+    else
+    {
+        const std::uint64_t percent = done / (size / 100);
+        if (percent < 99)
+            next = (percent + 1) * (size / 100);
+    }
+    const std::uint64_t pieces = (next - done + piece - 1) / piece;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(pieces * piece, largest));
+}
+}
+
 bool VDXRDEV::MoveToDevice(UploadSource& from, DeviceWriter& to, const wxString& path)
 {
     int posted = 0;
@@ -298,6 +329,8 @@ bool VDXRDEV::MoveToDevice(UploadSource& from, DeviceWriter& to, const wxString&
     if (!from.Size(size))
         return FailUpload(to, DEVICE_ERR_READ, SourceText(from.Name()), 0);
 
+    const std::size_t piece = std::max<std::size_t>(to.PieceSize(), 1);
+    const std::size_t largest = std::max(to.LargestWrite() / piece, std::size_t(1)) * piece;
     std::uint64_t done = 0;
     int zeroWrites = 0;
     // A source that grows under the transfer is not followed for ever; the
@@ -306,7 +339,7 @@ bool VDXRDEV::MoveToDevice(UploadSource& from, DeviceWriter& to, const wxString&
     {
         const unsigned char* data = nullptr;
         std::size_t available = 0;
-        if (!from.Peek(to.LargestWrite(), data, available))
+        if (!from.Peek(NextSpan(done, size, piece, largest), data, available))
             return FailUpload(to, DEVICE_ERR_READ, SourceText(from.Name()), 0);
         if (available == 0)
             break;
@@ -344,13 +377,15 @@ bool VDXRDEV::MoveFromDevice(DeviceReader& from, DownloadTarget& to, const wxStr
     if (code != 0)
         return FailDownload(from, to, code, DestinationText(to.Name()), 0);
 
+    const std::size_t piece = std::max<std::size_t>(from.PieceSize(), 1);
+    const std::size_t largest = std::max(from.LargestRead() / piece, std::size_t(1)) * piece;
     std::uint64_t done = 0;
     // Nothing is read from an empty file; one that grows under the transfer
     // is not followed for ever.
     while (size > 0 && done <= size)
     {
         std::size_t room = 0;
-        unsigned char* space = to.Space(from.LargestRead(), room);
+        unsigned char* space = to.Space(NextSpan(done, size, piece, largest), room);
         if (room == 0)
             break;
         std::size_t read = 0;
