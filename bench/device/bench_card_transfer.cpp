@@ -149,6 +149,9 @@ bool MeasureFolder(const std::string& folder, const std::string& memory, std::si
         return false;
     }
     Run({"sync"});
+    // The write leaves the file on the card only; the reads compare from
+    // the system's cache, as cat would find a file used a moment ago.
+    Run({"cat", source});
 
     const auto removeTargets = [&] {
         unlink(cpTarget.c_str());
