@@ -17,6 +17,11 @@ void* RAPI_CALL ReleaseWithLocalFree(void* reply)
 {
     return ::LocalFree(reply);
 }
+
+void* RAPI_CALL AllocateWithLocalAlloc(rapi::DWORD flags, std::size_t size)
+{
+    return ::LocalAlloc(flags, size);
+}
 #endif
 }
 
@@ -54,6 +59,18 @@ rapi::ReleaseReplyFn BindReplyRelease(const wxDynamicLibrary& library)
     rapi::ReleaseReplyFn release = nullptr;
     BindRapiEntry(library, "LocalFree", release);
     return release;
+#endif
+}
+
+rapi::AllocateInputFn BindInputAllocation(const wxDynamicLibrary& library)
+{
+#if defined(__WINDOWS__)
+    (void)library;
+    return AllocateWithLocalAlloc;
+#else
+    rapi::AllocateInputFn allocate = nullptr;
+    BindRapiEntry(library, "LocalAlloc", allocate);
+    return allocate;
 #endif
 }
 

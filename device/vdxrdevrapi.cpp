@@ -8,6 +8,8 @@
 #include <wx/arrstr.h>
 #include <wx/tokenzr.h>
 
+#include <cstring>
+
 const wxChar* const DEVICE_LIBRARY_PATH = wxS("/windows/vdxrapi.dll");
 
 namespace
@@ -61,6 +63,7 @@ void VDXRDEVRAPI::ForgetEntryPoints()
     m_ceMoveFile = nullptr;
     m_ceGetDiskFreeSpaceEx = nullptr;
     m_releaseReply = nullptr;
+    m_allocateInput = nullptr;
 }
 
 bool VDXRDEVRAPI::BindEntryPoints()
@@ -87,15 +90,16 @@ bool VDXRDEVRAPI::BindEntryPoints()
     all = BindRapiEntry(m_rapi, "CeCreateDirectory", m_ceCreateDirectory) && all;
     all = BindRapiEntry(m_rapi, "CeRemoveDirectory", m_ceRemoveDirectory) && all;
     m_releaseReply = BindReplyRelease(m_rapi);
+    m_allocateInput = BindInputAllocation(m_rapi);
     // Optional, as not every provider exports them.
     BindRapiEntry(m_rapi, "CeMoveFile", m_ceMoveFile);
     BindRapiEntry(m_rapi, "CeGetDiskFreeSpaceEx", m_ceGetDiskFreeSpaceEx);
-    return all && m_releaseReply;
+    return all && m_releaseReply && m_allocateInput;
 }
 
 bool VDXRDEVRAPI::IsBound()
 {
-    if (m_ceRapiInitEx && m_releaseReply)
+    if (m_ceRapiInitEx && m_releaseReply && m_allocateInput)
         return true;
     // Operations are meant for a connected device; without a provider they
     // fail instead of calling through nothing.
@@ -515,16 +519,26 @@ wxString VDXRDEVRAPI::RemoteCall(const char* function, const void* input,
 
     const std::u16string library = ToDeviceText(DEVICE_LIBRARY_PATH);
     const std::u16string name = ToDeviceText(wxString::FromAscii(function));
-    const unsigned char* inputBytes = static_cast<const unsigned char*>(input);
-    std::vector<rapi::BYTE> inputCopy;
-    if (inputBytes && inputSize)
-        inputCopy.assign(inputBytes, inputBytes + inputSize);
+    // The Remote API releases the input with LocalFree once it has it, so
+    // the input must come from LocalAlloc, and is not the program's after
+    // the call.
+    rapi::BYTE* inputCopy = nullptr;
+    if (input && inputSize)
+    {
+        inputCopy = static_cast<rapi::BYTE*>(m_allocateInput(rapi::CE_LMEM_FIXED, inputSize));
+        if (!inputCopy)
+        {
+            SetError(DEVICE_ERR_INVOKE, wxString(), 0);
+            return wxString();
+        }
+        std::memcpy(inputCopy, input, inputSize);
+    }
 
     rapi::DWORD replySize = 0;
     rapi::BYTE* reply = nullptr;
     const rapi::HRESULT result = m_ceRapiInvoke(
-        library.c_str(), name.c_str(), static_cast<rapi::DWORD>(inputCopy.size()),
-        inputCopy.empty() ? nullptr : inputCopy.data(), &replySize, &reply, nullptr, 0);
+        library.c_str(), name.c_str(), inputCopy ? inputSize : 0, inputCopy, &replySize, &reply,
+        nullptr, 0);
     if (result != 0)
     {
         const std::int32_t error = LastDeviceError();

@@ -115,6 +115,7 @@ protected:
     rapi::CeMoveFileFn m_ceMoveFile;
     rapi::CeGetDiskFreeSpaceExFn m_ceGetDiskFreeSpaceEx;
     rapi::ReleaseReplyFn m_releaseReply;
+    rapi::AllocateInputFn m_allocateInput;
 
 private:
     class FileEnd;

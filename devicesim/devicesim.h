@@ -31,6 +31,8 @@ struct DEVSIM_COUNTERS
     std::uint32_t replyBadFrees;    // desktop LocalFree of an unknown block
     std::uint32_t openHandles;      // Remote API file and search handles open
     std::uint32_t openVolumes;      // volume handles open on the device
+    std::uint32_t inputsReleased;   // remote-call inputs from LocalAlloc, released here
+    std::uint32_t inputsForeign;    // inputs that did not come from LocalAlloc
 };
 
 // Forgets counters and log, closes what the desktop left open and undocks

@@ -47,6 +47,8 @@ const DWORD ERROR_MOD_NOT_FOUND = 126;
 const DWORD ERROR_PROC_NOT_FOUND = 127;
 const DWORD ERROR_BAD_EXE_FORMAT = 193;
 const DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
+// LMEM_ZEROINIT of LocalAlloc's flags.
+const DWORD kZeroInit = 0x40;
 
 HRESULT FromError(DWORD error)
 {
@@ -209,6 +211,42 @@ public:
         return nullptr;
     }
 
+#ifndef _WIN32
+    // LocalAlloc for the desktop: the inputs of its remote calls.
+    void* AllocateInput(DWORD flags, std::size_t size)
+    {
+        const std::size_t bytes = size ? size : 1;
+        void* block = (flags & kZeroInit) ? std::calloc(bytes, 1) : std::malloc(bytes);
+        if (block)
+            m_inputs.insert(block);
+        return block;
+    }
+#endif
+
+    // CeRapiInvoke releases its input, as the Remote API does; one that did
+    // not come from LocalAlloc cannot be released and is counted.
+    void ReleaseInput(void* input)
+    {
+        if (!input)
+            return;
+#ifdef _WIN32
+        const bool local = devsim::win::IsLocalBlock(input);
+        if (local)
+            devsim::win::FreeLocalBlock(input);
+#else
+        const bool local = m_inputs.erase(input) != 0;
+        if (local)
+            std::free(input);
+#endif
+        if (local)
+        {
+            ++m_inputsReleased;
+            return;
+        }
+        ++m_inputsForeign;
+        Log("input not allocated with LocalAlloc");
+    }
+
 #ifdef _WIN32
     // What a test that watches the desktop's LocalFree calls saw: a reply
     // released, or any release that failed (a reply freed twice, say).
@@ -234,6 +272,7 @@ public:
         m_files.BeginSession();
         m_inits = m_uninits = m_invokes = m_exportCalls = m_inputsLeft = 0;
         m_replyCount = m_replyFrees = m_replyBadFrees = 0;
+        m_inputsReleased = m_inputsForeign = 0;
         m_docked = false;
     }
 
@@ -254,6 +293,8 @@ public:
         c.replyBadFrees = m_replyBadFrees;
         c.openHandles = m_files.OpenHandles();
         c.openVolumes = core.openVolumes;
+        c.inputsReleased = m_inputsReleased;
+        c.inputsForeign = m_inputsForeign;
     }
 
 private:
@@ -283,6 +324,9 @@ private:
     bool m_docked = false;
     Clock::time_point m_dockTime;
     std::set<void*> m_replies;
+#ifndef _WIN32
+    std::set<void*> m_inputs;
+#endif
     std::uint32_t m_inits = 0;
     std::uint32_t m_uninits = 0;
     std::uint32_t m_invokes = 0;
@@ -291,6 +335,8 @@ private:
     std::uint32_t m_replyCount = 0;
     std::uint32_t m_replyFrees = 0;
     std::uint32_t m_replyBadFrees = 0;
+    std::uint32_t m_inputsReleased = 0;
+    std::uint32_t m_inputsForeign = 0;
 };
 
 // A private copy of the deployed library: the desktop rewrites the device
@@ -572,14 +618,19 @@ PROVIDER_API HRESULT RAPI_CALL CeRapiInvoke(LPCWSTR dllPath, LPCWSTR functionNam
     Provider& provider = Provider::Instance();
     std::lock_guard<std::mutex> lock(provider.Lock());
     provider.Refresh();
+    HRESULT result = E_INVALIDARG_RESULT;
     if (stream)
     {
         // Only block mode is offered.
         *stream = nullptr;
         t_lastError = 50;
-        return E_INVALIDARG_RESULT;
     }
-    return provider.Invoke(dllPath, functionName, inputSize, input, outputSize, output);
+    else
+    {
+        result = provider.Invoke(dllPath, functionName, inputSize, input, outputSize, output);
+    }
+    provider.ReleaseInput(input);
+    return result;
 }
 
 PROVIDER_API HANDLE RAPI_CALL CeFindFirstFile(LPCWSTR pattern, CE_FIND_DATA* data)
@@ -725,13 +776,20 @@ DEVSIM_API void DevSimReplyReleased(void* block, int freed)
     provider.ReplyReleased(block, freed != 0);
 }
 #else
-// Replies of CeRapiInvoke are released with this, as with LocalFree on
-// Windows (where kernel32's own is used).
+// Replies of CeRapiInvoke are released with this, and its inputs come from
+// LocalAlloc, as with kernel32's own on Windows.
 PROVIDER_API void* RAPI_CALL LocalFree(void* reply)
 {
     Provider& provider = Provider::Instance();
     std::lock_guard<std::mutex> lock(provider.Lock());
     return provider.FreeReply(reply);
+}
+
+PROVIDER_API void* RAPI_CALL LocalAlloc(DWORD flags, std::size_t size)
+{
+    Provider& provider = Provider::Instance();
+    std::lock_guard<std::mutex> lock(provider.Lock());
+    return provider.AllocateInput(flags, size);
 }
 #endif
 
