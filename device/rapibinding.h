@@ -41,8 +41,14 @@ rapi::ReleaseReplyFn BindReplyRelease(const wxDynamicLibrary& library);
 // null when there is none.
 rapi::AllocateInputFn BindInputAllocation(const wxDynamicLibrary& library);
 
-// Waits at most milliseconds for the initialisation event; true when it was
-// signalled, false on time-out or a wait that failed.
-bool WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds);
+enum class RapiWait
+{
+    kSignalled,
+    kTimedOut,
+    kFailed
+};
+
+// Waits at most milliseconds for the initialisation event.
+RapiWait WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds);
 
 #endif

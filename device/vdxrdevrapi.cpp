@@ -25,7 +25,7 @@ bool Succeeded(rapi::HRESULT result)
 }
 }
 
-VDXRDEVRAPI::VDXRDEVRAPI()
+VDXRDEVRAPI::VDXRDEVRAPI() : m_init(), m_initPending(false)
 {
     ForgetEntryPoints();
     m_transport = TRANSPORT_ACTIVESYNC;
@@ -33,7 +33,8 @@ VDXRDEVRAPI::VDXRDEVRAPI()
 
 VDXRDEVRAPI::~VDXRDEVRAPI()
 {
-    if (m_connected)
+    // A connection given up still has its initialisation pending.
+    if (m_connected || m_initPending)
         Disconnect();
     if (m_rapi.IsLoaded())
         m_rapi.Unload();
@@ -114,9 +115,37 @@ std::int32_t VDXRDEVRAPI::LastDeviceError() const
 
 bool VDXRDEVRAPI::Connect()
 {
+    // One initialisation at a time: a connection made before is ended.
+    if (m_connected)
+        EndInitialisation();
     m_connected = false;
     ClearError();
 
+    if (!m_initPending && !BeginInitialisation())
+        return false;
+    // Every attempt waits on the same initialisation: a link that takes
+    // longer than one wait comes up in a later attempt, which a new
+    // initialisation each time would never let it do.
+    switch (WaitRapiEvent(m_init.heRapiInit, kLinkWaitMs))
+    {
+    case RapiWait::kTimedOut:
+        return false;
+    case RapiWait::kSignalled:
+        if (!Succeeded(m_init.hrRapiInit))
+            break;
+        m_initPending = false;
+        m_connected = true;
+        return true;
+    case RapiWait::kFailed:
+        break;
+    }
+    // The link failed: the next attempt starts afresh.
+    EndInitialisation();
+    return false;
+}
+
+bool VDXRDEVRAPI::BeginInitialisation()
+{
     if (!m_rapi.IsLoaded())
     {
         const wxString name = RapiLibraryName();
@@ -134,21 +163,26 @@ bool VDXRDEVRAPI::Connect()
         return false;
     }
 
-    rapi::RAPIINIT init;
-    init.cbSize = sizeof init;
-    init.heRapiInit = nullptr;
-    init.hrRapiInit = rapi::CE_E_FAIL;
-    // Every attempt that does not end connected is ended with CeRapiUninit,
-    // a refused one included, so no half-begun initialisation outlives it.
-    const rapi::HRESULT result = m_ceRapiInitEx(&init);
-    if (result == 0 && WaitRapiEvent(init.heRapiInit, kLinkWaitMs)
-        && Succeeded(init.hrRapiInit))
+    m_init.cbSize = sizeof m_init;
+    m_init.heRapiInit = nullptr;
+    m_init.hrRapiInit = rapi::CE_E_FAIL;
+    // A refused initialisation is ended at once as well, so none that was
+    // half begun outlives its attempt.
+    if (m_ceRapiInitEx(&m_init) != 0)
     {
-        m_connected = true;
-        return true;
+        m_ceRapiUninit();
+        return false;
     }
-    m_ceRapiUninit();
-    return false;
+    m_initPending = true;
+    return true;
+}
+
+void VDXRDEVRAPI::EndInitialisation()
+{
+    m_initPending = false;
+    m_connected = false;
+    if (m_ceRapiUninit)
+        m_ceRapiUninit();
 }
 
 bool VDXRDEVRAPI::Disconnect()
@@ -161,6 +195,7 @@ bool VDXRDEVRAPI::Disconnect()
     }
     ForgetEntryPoints();
     m_connected = false;
+    m_initPending = false;
     ClearError();
     return true;
 }

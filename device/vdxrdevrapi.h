@@ -69,6 +69,11 @@ protected:
                         ReplyKind kind);
     bool DeployLibrary();
     void ForgetEntryPoints();
+    // Loads and binds the provider and starts an initialisation; false when
+    // any of it failed (the attempt is then over).
+    bool BeginInitialisation();
+    // CeRapiUninit: ends the initialisation, pending or connected.
+    void EndInitialisation();
     // Looks up all entry points by name; false when any is missing.
     bool BindEntryPoints();
     // False, with DEVICE_ERR_RAPI_ENTRY recorded, while nothing is bound.
@@ -92,6 +97,10 @@ protected:
                         std::int32_t& systemError) override;
 
     wxDynamicLibrary m_rapi;
+    // The initialisation the attempts of Connect wait on; the provider fills
+    // it in while it is pending, so it lives as long as that.
+    rapi::RAPIINIT m_init;
+    bool m_initPending;
     rapi::CeRapiInitExFn m_ceRapiInitEx;
     rapi::CeRapiUninitFn m_ceRapiUninit;
     rapi::CeGetLastErrorFn m_ceGetLastError;

@@ -99,50 +99,26 @@ public:
         if (m_profile.initResult != 0)
             return m_profile.initResult;
 
-        CloseEvent();
-        if (!m_docked)
+        // The link comes up once an initialisation has been pending for the
+        // profile's delay; a CeRapiUninit in between starts the count again.
+        // A second CeRapiInitEx joins the one pending.
+        if (!m_session)
         {
-            m_docked = true;
-            m_dockTime = Clock::now();
+            CloseEvent();
+            m_initTime = Clock::now();
+            if (!OpenEvent())
+                return CE_E_FAIL;
+            m_session = true;
         }
 #ifdef _WIN32
-        long long delayMs = -1;
-        if (m_profile.linkDelayMs >= 0)
-        {
-            const auto up = m_dockTime + std::chrono::milliseconds(m_profile.linkDelayMs);
-            const auto now = Clock::now();
-            delayMs = up > now ? std::chrono::duration_cast<std::chrono::milliseconds>(up - now).count() : 0;
-        }
-        m_winEvent = devsim::win::CreateLinkEvent(delayMs);
-        if (!m_winEvent)
-            return CE_E_FAIL;
-        m_session = true;
         init->heRapiInit = m_winEvent;
-        init->hrRapiInit = m_profile.linkResult;
-        return S_OK_RESULT;
 #else
-        m_event = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
-        if (m_event < 0)
-            return CE_E_FAIL;
-        if (m_profile.linkDelayMs >= 0)
-        {
-            const auto up = m_dockTime + std::chrono::milliseconds(m_profile.linkDelayMs);
-            const auto now = Clock::now();
-            const long long left = up > now
-                ? std::chrono::duration_cast<std::chrono::nanoseconds>(up - now).count()
-                : 1;
-            itimerspec when = {};
-            when.it_value.tv_sec = static_cast<time_t>(left / 1000000000);
-            when.it_value.tv_nsec = static_cast<long>(left % 1000000000);
-            ::timerfd_settime(m_event, 0, &when, nullptr);
-        }
-        m_session = true;
         // Non-Windows providers hand out a file descriptor that becomes
         // readable when the link is up or has failed.
         init->heRapiInit = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(m_event));
+#endif
         init->hrRapiInit = m_profile.linkResult;
         return S_OK_RESULT;
-#endif
     }
 
     HRESULT Uninit()
@@ -161,7 +137,7 @@ public:
     {
         const bool up = m_session && !m_files.LinkLost() && m_profile.linkDelayMs >= 0
                         && m_profile.linkResult >= 0
-                        && Clock::now() >= m_dockTime
+                        && Clock::now() >= m_initTime
                                               + std::chrono::milliseconds(m_profile.linkDelayMs);
         if (!up)
             t_lastError = ERROR_DEVICE_NOT_CONNECTED;
@@ -273,7 +249,6 @@ public:
         m_inits = m_uninits = m_invokes = m_exportCalls = m_inputsLeft = 0;
         m_replyCount = m_replyFrees = m_replyBadFrees = 0;
         m_inputsReleased = m_inputsForeign = 0;
-        m_docked = false;
     }
 
     void Counters(DEVSIM_COUNTERS& c)
@@ -301,6 +276,29 @@ private:
     Provider() = default;
     ~Provider() { CloseEvent(); }
 
+    // The link event of a new initialisation, signalled after the delay.
+    bool OpenEvent()
+    {
+#ifdef _WIN32
+        m_winEvent = devsim::win::CreateLinkEvent(m_profile.linkDelayMs);
+        return m_winEvent != nullptr;
+#else
+        m_event = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+        if (m_event < 0)
+            return false;
+        if (m_profile.linkDelayMs >= 0)
+        {
+            // A zero time would disarm the timer: at least a nanosecond.
+            const long long delay = m_profile.linkDelayMs * 1000000 + 1;
+            itimerspec when = {};
+            when.it_value.tv_sec = static_cast<time_t>(delay / 1000000000);
+            when.it_value.tv_nsec = static_cast<long>(delay % 1000000000);
+            ::timerfd_settime(m_event, 0, &when, nullptr);
+        }
+        return true;
+#endif
+    }
+
     void CloseEvent()
     {
 #ifdef _WIN32
@@ -321,8 +319,7 @@ private:
     void* m_winEvent = nullptr;
 #endif
     bool m_session = false;
-    bool m_docked = false;
-    Clock::time_point m_dockTime;
+    Clock::time_point m_initTime;
     std::set<void*> m_replies;
 #ifndef _WIN32
     std::set<void*> m_inputs;
