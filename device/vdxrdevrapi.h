@@ -12,10 +12,15 @@
 #include <cstdint>
 #include <vector>
 
-// DeleteFile set aside while the operation is declared (see vdxrdev.h).
+// The Windows headers' DeleteFile and GetFreeSpace set aside while the
+// operations are declared (see vdxrdev.h).
 #if defined(_WIN32) && defined(DeleteFile)
 #undef DeleteFile
 #define PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED
+#endif
+#if defined(_WIN32) && defined(GetFreeSpace)
+#undef GetFreeSpace
+#define PONTIRO_VDXRDEVRAPI_GETFREESPACE_UNDEFINED
 #endif
 
 // Where the device-side library lives on the device.
@@ -132,7 +137,7 @@ private:
     class FileWriter;
 };
 
-// The Windows headers' DeleteFile, put back as this header found it.
+// The Windows headers' macros, put back as this header found them.
 #if defined(_WIN32) && defined(PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED)
 #undef PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED
 #if defined(UNICODE)
@@ -140,6 +145,11 @@ private:
 #else
 #define DeleteFile DeleteFileA
 #endif
+#endif
+
+#if defined(_WIN32) && defined(PONTIRO_VDXRDEVRAPI_GETFREESPACE_UNDEFINED)
+#undef PONTIRO_VDXRDEVRAPI_GETFREESPACE_UNDEFINED
+#define GetFreeSpace(w) (0x100000L)
 #endif
 
 #endif
