@@ -17,6 +17,11 @@ void* RAPI_CALL ReleaseWithLocalFree(void* reply)
 {
     return ::LocalFree(reply);
 }
+
+void* RAPI_CALL AllocateWithLocalAlloc(rapi::DWORD flags, std::size_t size)
+{
+    return ::LocalAlloc(flags, size);
+}
 #endif
 }
 
@@ -57,12 +62,32 @@ rapi::ReleaseReplyFn BindReplyRelease(const wxDynamicLibrary& library)
 #endif
 }
 
-bool WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds)
+rapi::AllocateInputFn BindInputAllocation(const wxDynamicLibrary& library)
+{
+#if defined(__WINDOWS__)
+    (void)library;
+    return AllocateWithLocalAlloc;
+#else
+    rapi::AllocateInputFn allocate = nullptr;
+    BindRapiEntry(library, "LocalAlloc", allocate);
+    return allocate;
+#endif
+}
+
+RapiWait WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds)
 {
     if (!event)
-        return false;
+        return RapiWait::kFailed;
 #if defined(__WINDOWS__)
-    return ::WaitForSingleObject(static_cast<HANDLE>(event), milliseconds) == WAIT_OBJECT_0;
+    switch (::WaitForSingleObject(static_cast<HANDLE>(event), milliseconds))
+    {
+    case WAIT_OBJECT_0:
+        return RapiWait::kSignalled;
+    case WAIT_TIMEOUT:
+        return RapiWait::kTimedOut;
+    default:
+        return RapiWait::kFailed;
+    }
 #else
     pollfd wait = {};
     wait.fd = static_cast<int>(reinterpret_cast<std::intptr_t>(event));
@@ -71,6 +96,8 @@ bool WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds)
     do
         ready = ::poll(&wait, 1, static_cast<int>(milliseconds));
     while (ready < 0 && errno == EINTR);
-    return ready > 0 && (wait.revents & POLLIN);
+    if (ready == 0)
+        return RapiWait::kTimedOut;
+    return ready > 0 && (wait.revents & POLLIN) ? RapiWait::kSignalled : RapiWait::kFailed;
 #endif
 }

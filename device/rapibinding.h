@@ -6,8 +6,8 @@
 // A provider on a platform other than Windows keeps the Windows contract
 // with two differences: the RAPIINIT event handle is a file descriptor that
 // becomes readable when the link is up or has failed (the provider owns it;
-// CeRapiUninit closes it), and replies of CeRapiInvoke are released with the
-// provider's own exported "LocalFree".
+// CeRapiUninit closes it), and the memory of remote calls comes from the
+// provider's own exported "LocalAlloc" and "LocalFree".
 #ifndef PONTIRO_DEVICE_RAPIBINDING_H
 #define PONTIRO_DEVICE_RAPIBINDING_H
 
@@ -36,9 +36,19 @@ bool BindRapiEntry(const wxDynamicLibrary& library, const char* name, Function& 
 // The function that releases remote-call replies: LocalFree on Windows,
 // the provider's "LocalFree" elsewhere; null when there is none.
 rapi::ReleaseReplyFn BindReplyRelease(const wxDynamicLibrary& library);
+// The function that allocates remote-call inputs, which the Remote API
+// releases: LocalAlloc on Windows, the provider's "LocalAlloc" elsewhere;
+// null when there is none.
+rapi::AllocateInputFn BindInputAllocation(const wxDynamicLibrary& library);
 
-// Waits at most milliseconds for the initialisation event; true when it was
-// signalled, false on time-out or a wait that failed.
-bool WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds);
+enum class RapiWait
+{
+    kSignalled,
+    kTimedOut,
+    kFailed
+};
+
+// Waits at most milliseconds for the initialisation event.
+RapiWait WaitRapiEvent(rapi::HANDLE event, unsigned milliseconds);
 
 #endif

@@ -4,6 +4,7 @@
 #ifndef PONTIRO_DEVICE_RAPITYPES_H
 #define PONTIRO_DEVICE_RAPITYPES_H
 
+#include <cstddef>
 #include <cstdint>
 
 #if defined(_WIN32)
@@ -99,6 +100,10 @@ typedef BOOL (RAPI_CALL *CeGetDiskFreeSpaceExFn)(LPCWSTR folder, std::uint64_t* 
                                                  std::uint64_t* total, std::uint64_t* totalFree);
 // Releases a reply of CeRapiInvoke (LocalFree on Windows).
 typedef void* (RAPI_CALL *ReleaseReplyFn)(void* reply);
+// Allocates the input of CeRapiInvoke, which the Remote API releases itself
+// with LocalFree (LocalAlloc on Windows).
+typedef void* (RAPI_CALL *AllocateInputFn)(DWORD flags, std::size_t size);
+constexpr DWORD CE_LMEM_FIXED = 0;
 }
 
 #endif

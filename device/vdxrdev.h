@@ -15,14 +15,18 @@
 #include <memory>
 #include <vector>
 
-// The Windows headers make DeleteFile a macro (DeleteFileW), which would
-// rename the device operation wherever they were included first. It is set
-// aside while this header declares the operation and put back at its end;
-// a file that has the Windows headers and calls the operation undefines the
-// macro itself.
+// The Windows headers make DeleteFile (DeleteFileW) and GetFreeSpace macros,
+// which would rename or break the device operations wherever they were
+// included first. They are set aside while this header declares the
+// operations and put back at its end; a file that has the Windows headers
+// and calls the operations undefines the macros itself.
 #if defined(_WIN32) && defined(DeleteFile)
 #undef DeleteFile
 #define PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED
+#endif
+#if defined(_WIN32) && defined(GetFreeSpace)
+#undef GetFreeSpace
+#define PONTIRO_VDXRDEV_GETFREESPACE_UNDEFINED
 #endif
 
 class wxArrayString;
@@ -243,7 +247,7 @@ private:
     std::map<wxString, CommitState> m_commits;
 };
 
-// The Windows headers' DeleteFile, put back as this header found it.
+// The Windows headers' macros, put back as this header found them.
 #if defined(_WIN32) && defined(PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED)
 #undef PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED
 #if defined(UNICODE)
@@ -251,6 +255,11 @@ private:
 #else
 #define DeleteFile DeleteFileA
 #endif
+#endif
+
+#if defined(_WIN32) && defined(PONTIRO_VDXRDEV_GETFREESPACE_UNDEFINED)
+#undef PONTIRO_VDXRDEV_GETFREESPACE_UNDEFINED
+#define GetFreeSpace(w) (0x100000L)
 #endif
 
 #endif

@@ -10,10 +10,15 @@
 #include <cstdint>
 #include <vector>
 
-// DeleteFile set aside while the operation is declared (see vdxrdev.h).
+// The Windows headers' DeleteFile and GetFreeSpace set aside while the
+// operations are declared (see vdxrdev.h).
 #if defined(_WIN32) && defined(DeleteFile)
 #undef DeleteFile
 #define PONTIRO_VDXRDEVCARD_DELETEFILE_UNDEFINED
+#endif
+#if defined(_WIN32) && defined(GetFreeSpace)
+#undef GetFreeSpace
+#define PONTIRO_VDXRDEVCARD_GETFREESPACE_UNDEFINED
 #endif
 
 // Derives from the Remote API device so the program holds either through one
@@ -88,7 +93,7 @@ private:
 #endif
 };
 
-// The Windows headers' DeleteFile, put back as this header found it.
+// The Windows headers' macros, put back as this header found them.
 #if defined(_WIN32) && defined(PONTIRO_VDXRDEVCARD_DELETEFILE_UNDEFINED)
 #undef PONTIRO_VDXRDEVCARD_DELETEFILE_UNDEFINED
 #if defined(UNICODE)
@@ -96,6 +101,11 @@ private:
 #else
 #define DeleteFile DeleteFileA
 #endif
+#endif
+
+#if defined(_WIN32) && defined(PONTIRO_VDXRDEVCARD_GETFREESPACE_UNDEFINED)
+#undef PONTIRO_VDXRDEVCARD_GETFREESPACE_UNDEFINED
+#define GetFreeSpace(w) (0x100000L)
 #endif
 
 #endif

@@ -8,6 +8,8 @@
 #include <wx/arrstr.h>
 #include <wx/tokenzr.h>
 
+#include <cstring>
+
 const wxChar* const DEVICE_LIBRARY_PATH = wxS("/windows/vdxrapi.dll");
 
 namespace
@@ -23,7 +25,7 @@ bool Succeeded(rapi::HRESULT result)
 }
 }
 
-VDXRDEVRAPI::VDXRDEVRAPI()
+VDXRDEVRAPI::VDXRDEVRAPI() : m_init(), m_initPending(false)
 {
     ForgetEntryPoints();
     m_transport = TRANSPORT_ACTIVESYNC;
@@ -31,7 +33,8 @@ VDXRDEVRAPI::VDXRDEVRAPI()
 
 VDXRDEVRAPI::~VDXRDEVRAPI()
 {
-    if (m_connected)
+    // A connection given up still has its initialisation pending.
+    if (m_connected || m_initPending)
         Disconnect();
     if (m_rapi.IsLoaded())
         m_rapi.Unload();
@@ -61,6 +64,7 @@ void VDXRDEVRAPI::ForgetEntryPoints()
     m_ceMoveFile = nullptr;
     m_ceGetDiskFreeSpaceEx = nullptr;
     m_releaseReply = nullptr;
+    m_allocateInput = nullptr;
 }
 
 bool VDXRDEVRAPI::BindEntryPoints()
@@ -87,15 +91,16 @@ bool VDXRDEVRAPI::BindEntryPoints()
     all = BindRapiEntry(m_rapi, "CeCreateDirectory", m_ceCreateDirectory) && all;
     all = BindRapiEntry(m_rapi, "CeRemoveDirectory", m_ceRemoveDirectory) && all;
     m_releaseReply = BindReplyRelease(m_rapi);
+    m_allocateInput = BindInputAllocation(m_rapi);
     // Optional, as not every provider exports them.
     BindRapiEntry(m_rapi, "CeMoveFile", m_ceMoveFile);
     BindRapiEntry(m_rapi, "CeGetDiskFreeSpaceEx", m_ceGetDiskFreeSpaceEx);
-    return all && m_releaseReply;
+    return all && m_releaseReply && m_allocateInput;
 }
 
 bool VDXRDEVRAPI::IsBound()
 {
-    if (m_ceRapiInitEx && m_releaseReply)
+    if (m_ceRapiInitEx && m_releaseReply && m_allocateInput)
         return true;
     // Operations are meant for a connected device; without a provider they
     // fail instead of calling through nothing.
@@ -110,9 +115,37 @@ std::int32_t VDXRDEVRAPI::LastDeviceError() const
 
 bool VDXRDEVRAPI::Connect()
 {
+    // One initialisation at a time: a connection made before is ended.
+    if (m_connected)
+        EndInitialisation();
     m_connected = false;
     ClearError();
 
+    if (!m_initPending && !BeginInitialisation())
+        return false;
+    // Every attempt waits on the same initialisation: a link that takes
+    // longer than one wait comes up in a later attempt, which a new
+    // initialisation each time would never let it do.
+    switch (WaitRapiEvent(m_init.heRapiInit, kLinkWaitMs))
+    {
+    case RapiWait::kTimedOut:
+        return false;
+    case RapiWait::kSignalled:
+        if (!Succeeded(m_init.hrRapiInit))
+            break;
+        m_initPending = false;
+        m_connected = true;
+        return true;
+    case RapiWait::kFailed:
+        break;
+    }
+    // The link failed: the next attempt starts afresh.
+    EndInitialisation();
+    return false;
+}
+
+bool VDXRDEVRAPI::BeginInitialisation()
+{
     if (!m_rapi.IsLoaded())
     {
         const wxString name = RapiLibraryName();
@@ -130,21 +163,26 @@ bool VDXRDEVRAPI::Connect()
         return false;
     }
 
-    rapi::RAPIINIT init;
-    init.cbSize = sizeof init;
-    init.heRapiInit = nullptr;
-    init.hrRapiInit = rapi::CE_E_FAIL;
-    // Every attempt that does not end connected is ended with CeRapiUninit,
-    // a refused one included, so no half-begun initialisation outlives it.
-    const rapi::HRESULT result = m_ceRapiInitEx(&init);
-    if (result == 0 && WaitRapiEvent(init.heRapiInit, kLinkWaitMs)
-        && Succeeded(init.hrRapiInit))
+    m_init.cbSize = sizeof m_init;
+    m_init.heRapiInit = nullptr;
+    m_init.hrRapiInit = rapi::CE_E_FAIL;
+    // A refused initialisation is ended at once as well, so none that was
+    // half begun outlives its attempt.
+    if (m_ceRapiInitEx(&m_init) != 0)
     {
-        m_connected = true;
-        return true;
+        m_ceRapiUninit();
+        return false;
     }
-    m_ceRapiUninit();
-    return false;
+    m_initPending = true;
+    return true;
+}
+
+void VDXRDEVRAPI::EndInitialisation()
+{
+    m_initPending = false;
+    m_connected = false;
+    if (m_ceRapiUninit)
+        m_ceRapiUninit();
 }
 
 bool VDXRDEVRAPI::Disconnect()
@@ -157,6 +195,7 @@ bool VDXRDEVRAPI::Disconnect()
     }
     ForgetEntryPoints();
     m_connected = false;
+    m_initPending = false;
     ClearError();
     return true;
 }
@@ -515,16 +554,26 @@ wxString VDXRDEVRAPI::RemoteCall(const char* function, const void* input,
 
     const std::u16string library = ToDeviceText(DEVICE_LIBRARY_PATH);
     const std::u16string name = ToDeviceText(wxString::FromAscii(function));
-    const unsigned char* inputBytes = static_cast<const unsigned char*>(input);
-    std::vector<rapi::BYTE> inputCopy;
-    if (inputBytes && inputSize)
-        inputCopy.assign(inputBytes, inputBytes + inputSize);
+    // The Remote API releases the input with LocalFree once it has it, so
+    // the input must come from LocalAlloc, and is not the program's after
+    // the call.
+    rapi::BYTE* inputCopy = nullptr;
+    if (input && inputSize)
+    {
+        inputCopy = static_cast<rapi::BYTE*>(m_allocateInput(rapi::CE_LMEM_FIXED, inputSize));
+        if (!inputCopy)
+        {
+            SetError(DEVICE_ERR_INVOKE, wxString(), 0);
+            return wxString();
+        }
+        std::memcpy(inputCopy, input, inputSize);
+    }
 
     rapi::DWORD replySize = 0;
     rapi::BYTE* reply = nullptr;
     const rapi::HRESULT result = m_ceRapiInvoke(
-        library.c_str(), name.c_str(), static_cast<rapi::DWORD>(inputCopy.size()),
-        inputCopy.empty() ? nullptr : inputCopy.data(), &replySize, &reply, nullptr, 0);
+        library.c_str(), name.c_str(), inputCopy ? inputSize : 0, inputCopy, &replySize, &reply,
+        nullptr, 0);
     if (result != 0)
     {
         const std::int32_t error = LastDeviceError();

@@ -12,10 +12,15 @@
 #include <cstdint>
 #include <vector>
 
-// DeleteFile set aside while the operation is declared (see vdxrdev.h).
+// The Windows headers' DeleteFile and GetFreeSpace set aside while the
+// operations are declared (see vdxrdev.h).
 #if defined(_WIN32) && defined(DeleteFile)
 #undef DeleteFile
 #define PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED
+#endif
+#if defined(_WIN32) && defined(GetFreeSpace)
+#undef GetFreeSpace
+#define PONTIRO_VDXRDEVRAPI_GETFREESPACE_UNDEFINED
 #endif
 
 // Where the device-side library lives on the device.
@@ -69,6 +74,11 @@ protected:
                         ReplyKind kind);
     bool DeployLibrary();
     void ForgetEntryPoints();
+    // Loads and binds the provider and starts an initialisation; false when
+    // any of it failed (the attempt is then over).
+    bool BeginInitialisation();
+    // CeRapiUninit: ends the initialisation, pending or connected.
+    void EndInitialisation();
     // Looks up all entry points by name; false when any is missing.
     bool BindEntryPoints();
     // False, with DEVICE_ERR_RAPI_ENTRY recorded, while nothing is bound.
@@ -92,6 +102,10 @@ protected:
                         std::int32_t& systemError) override;
 
     wxDynamicLibrary m_rapi;
+    // The initialisation the attempts of Connect wait on; the provider fills
+    // it in while it is pending, so it lives as long as that.
+    rapi::RAPIINIT m_init;
+    bool m_initPending;
     rapi::CeRapiInitExFn m_ceRapiInitEx;
     rapi::CeRapiUninitFn m_ceRapiUninit;
     rapi::CeGetLastErrorFn m_ceGetLastError;
@@ -115,6 +129,7 @@ protected:
     rapi::CeMoveFileFn m_ceMoveFile;
     rapi::CeGetDiskFreeSpaceExFn m_ceGetDiskFreeSpaceEx;
     rapi::ReleaseReplyFn m_releaseReply;
+    rapi::AllocateInputFn m_allocateInput;
 
 private:
     class FileEnd;
@@ -122,7 +137,7 @@ private:
     class FileWriter;
 };
 
-// The Windows headers' DeleteFile, put back as this header found it.
+// The Windows headers' macros, put back as this header found them.
 #if defined(_WIN32) && defined(PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED)
 #undef PONTIRO_VDXRDEVRAPI_DELETEFILE_UNDEFINED
 #if defined(UNICODE)
@@ -130,6 +145,11 @@ private:
 #else
 #define DeleteFile DeleteFileA
 #endif
+#endif
+
+#if defined(_WIN32) && defined(PONTIRO_VDXRDEVRAPI_GETFREESPACE_UNDEFINED)
+#undef PONTIRO_VDXRDEVRAPI_GETFREESPACE_UNDEFINED
+#define GetFreeSpace(w) (0x100000L)
 #endif
 
 #endif

@@ -31,10 +31,12 @@ struct DEVSIM_COUNTERS
     std::uint32_t replyBadFrees;    // desktop LocalFree of an unknown block
     std::uint32_t openHandles;      // Remote API file and search handles open
     std::uint32_t openVolumes;      // volume handles open on the device
+    std::uint32_t inputsReleased;   // remote-call inputs from LocalAlloc, released here
+    std::uint32_t inputsForeign;    // inputs that did not come from LocalAlloc
 };
 
-// Forgets counters and log, closes what the desktop left open and undocks
-// the device: the link delay counts again from the next CeRapiInitEx.
+// Forgets counters and log and closes the files the desktop left open; an
+// initialisation and its link stay as they are.
 DEVSIM_API void DevSimReset();
 DEVSIM_API void DevSimGetCounters(DEVSIM_COUNTERS* counters);
 // Copies the call log (one line per call) into buffer, zero-terminated and

@@ -2,8 +2,9 @@
 // profile file at the root of the simulated device's folder, afresh before
 // every call, as "key = value" lines ("#" starts a comment).
 //
-// The link          link_delay_ms (ms after the first CeRapiInitEx, or
-//                   "never"), init_result, link_result
+// The link          link_delay_ms (how long an initialisation must be
+//                   pending, with no CeRapiUninit, before the link is up;
+//                   or "never"), init_result, link_result
 // Adaptation layer  vendor_codes (yes/no), map_vender, map_extra
 // Identity          device_id_preset, device_id_platform (hex bytes),
 //                   device_id_record (the whole DEVICE_ID, hex),
@@ -50,8 +51,9 @@ extern const char* const kProfileFileName;
 
 struct DeviceProfile
 {
-    // The link: how long after docking it comes up (never when negative),
-    // CeRapiInitEx's result and the result the record reports.
+    // The link: how long after CeRapiInitEx it comes up, if no CeRapiUninit
+    // comes first (never when negative); CeRapiInitEx's result and the
+    // result the record reports.
     std::int64_t linkDelayMs = 0;
     std::int32_t initResult = 0;
     std::int32_t linkResult = 0;

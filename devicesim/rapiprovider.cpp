@@ -47,6 +47,8 @@ const DWORD ERROR_MOD_NOT_FOUND = 126;
 const DWORD ERROR_PROC_NOT_FOUND = 127;
 const DWORD ERROR_BAD_EXE_FORMAT = 193;
 const DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
+// LMEM_ZEROINIT of LocalAlloc's flags.
+const DWORD kZeroInit = 0x40;
 
 HRESULT FromError(DWORD error)
 {
@@ -97,50 +99,26 @@ public:
         if (m_profile.initResult != 0)
             return m_profile.initResult;
 
-        CloseEvent();
-        if (!m_docked)
+        // The link comes up once an initialisation has been pending for the
+        // profile's delay; a CeRapiUninit in between starts the count again.
+        // A second CeRapiInitEx joins the one pending.
+        if (!m_session)
         {
-            m_docked = true;
-            m_dockTime = Clock::now();
+            CloseEvent();
+            m_initTime = Clock::now();
+            if (!OpenEvent())
+                return CE_E_FAIL;
+            m_session = true;
         }
 #ifdef _WIN32
-        long long delayMs = -1;
-        if (m_profile.linkDelayMs >= 0)
-        {
-            const auto up = m_dockTime + std::chrono::milliseconds(m_profile.linkDelayMs);
-            const auto now = Clock::now();
-            delayMs = up > now ? std::chrono::duration_cast<std::chrono::milliseconds>(up - now).count() : 0;
-        }
-        m_winEvent = devsim::win::CreateLinkEvent(delayMs);
-        if (!m_winEvent)
-            return CE_E_FAIL;
-        m_session = true;
         init->heRapiInit = m_winEvent;
-        init->hrRapiInit = m_profile.linkResult;
-        return S_OK_RESULT;
 #else
-        m_event = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
-        if (m_event < 0)
-            return CE_E_FAIL;
-        if (m_profile.linkDelayMs >= 0)
-        {
-            const auto up = m_dockTime + std::chrono::milliseconds(m_profile.linkDelayMs);
-            const auto now = Clock::now();
-            const long long left = up > now
-                ? std::chrono::duration_cast<std::chrono::nanoseconds>(up - now).count()
-                : 1;
-            itimerspec when = {};
-            when.it_value.tv_sec = static_cast<time_t>(left / 1000000000);
-            when.it_value.tv_nsec = static_cast<long>(left % 1000000000);
-            ::timerfd_settime(m_event, 0, &when, nullptr);
-        }
-        m_session = true;
         // Non-Windows providers hand out a file descriptor that becomes
         // readable when the link is up or has failed.
         init->heRapiInit = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(m_event));
+#endif
         init->hrRapiInit = m_profile.linkResult;
         return S_OK_RESULT;
-#endif
     }
 
     HRESULT Uninit()
@@ -159,7 +137,7 @@ public:
     {
         const bool up = m_session && !m_files.LinkLost() && m_profile.linkDelayMs >= 0
                         && m_profile.linkResult >= 0
-                        && Clock::now() >= m_dockTime
+                        && Clock::now() >= m_initTime
                                               + std::chrono::milliseconds(m_profile.linkDelayMs);
         if (!up)
             t_lastError = ERROR_DEVICE_NOT_CONNECTED;
@@ -209,6 +187,42 @@ public:
         return nullptr;
     }
 
+#ifndef _WIN32
+    // LocalAlloc for the desktop: the inputs of its remote calls.
+    void* AllocateInput(DWORD flags, std::size_t size)
+    {
+        const std::size_t bytes = size ? size : 1;
+        void* block = (flags & kZeroInit) ? std::calloc(bytes, 1) : std::malloc(bytes);
+        if (block)
+            m_inputs.insert(block);
+        return block;
+    }
+#endif
+
+    // CeRapiInvoke releases its input, as the Remote API does; one that did
+    // not come from LocalAlloc cannot be released and is counted.
+    void ReleaseInput(void* input)
+    {
+        if (!input)
+            return;
+#ifdef _WIN32
+        const bool local = devsim::win::IsLocalBlock(input);
+        if (local)
+            devsim::win::FreeLocalBlock(input);
+#else
+        const bool local = m_inputs.erase(input) != 0;
+        if (local)
+            std::free(input);
+#endif
+        if (local)
+        {
+            ++m_inputsReleased;
+            return;
+        }
+        ++m_inputsForeign;
+        Log("input not allocated with LocalAlloc");
+    }
+
 #ifdef _WIN32
     // What a test that watches the desktop's LocalFree calls saw: a reply
     // released, or any release that failed (a reply freed twice, say).
@@ -234,7 +248,7 @@ public:
         m_files.BeginSession();
         m_inits = m_uninits = m_invokes = m_exportCalls = m_inputsLeft = 0;
         m_replyCount = m_replyFrees = m_replyBadFrees = 0;
-        m_docked = false;
+        m_inputsReleased = m_inputsForeign = 0;
     }
 
     void Counters(DEVSIM_COUNTERS& c)
@@ -254,11 +268,36 @@ public:
         c.replyBadFrees = m_replyBadFrees;
         c.openHandles = m_files.OpenHandles();
         c.openVolumes = core.openVolumes;
+        c.inputsReleased = m_inputsReleased;
+        c.inputsForeign = m_inputsForeign;
     }
 
 private:
     Provider() = default;
     ~Provider() { CloseEvent(); }
+
+    // The link event of a new initialisation, signalled after the delay.
+    bool OpenEvent()
+    {
+#ifdef _WIN32
+        m_winEvent = devsim::win::CreateLinkEvent(m_profile.linkDelayMs);
+        return m_winEvent != nullptr;
+#else
+        m_event = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+        if (m_event < 0)
+            return false;
+        if (m_profile.linkDelayMs >= 0)
+        {
+            // A zero time would disarm the timer: at least a nanosecond.
+            const long long delay = m_profile.linkDelayMs * 1000000 + 1;
+            itimerspec when = {};
+            when.it_value.tv_sec = static_cast<time_t>(delay / 1000000000);
+            when.it_value.tv_nsec = static_cast<long>(delay % 1000000000);
+            ::timerfd_settime(m_event, 0, &when, nullptr);
+        }
+        return true;
+#endif
+    }
 
     void CloseEvent()
     {
@@ -280,9 +319,11 @@ private:
     void* m_winEvent = nullptr;
 #endif
     bool m_session = false;
-    bool m_docked = false;
-    Clock::time_point m_dockTime;
+    Clock::time_point m_initTime;
     std::set<void*> m_replies;
+#ifndef _WIN32
+    std::set<void*> m_inputs;
+#endif
     std::uint32_t m_inits = 0;
     std::uint32_t m_uninits = 0;
     std::uint32_t m_invokes = 0;
@@ -291,6 +332,8 @@ private:
     std::uint32_t m_replyCount = 0;
     std::uint32_t m_replyFrees = 0;
     std::uint32_t m_replyBadFrees = 0;
+    std::uint32_t m_inputsReleased = 0;
+    std::uint32_t m_inputsForeign = 0;
 };
 
 // A private copy of the deployed library: the desktop rewrites the device
@@ -572,14 +615,19 @@ PROVIDER_API HRESULT RAPI_CALL CeRapiInvoke(LPCWSTR dllPath, LPCWSTR functionNam
     Provider& provider = Provider::Instance();
     std::lock_guard<std::mutex> lock(provider.Lock());
     provider.Refresh();
+    HRESULT result = E_INVALIDARG_RESULT;
     if (stream)
     {
         // Only block mode is offered.
         *stream = nullptr;
         t_lastError = 50;
-        return E_INVALIDARG_RESULT;
     }
-    return provider.Invoke(dllPath, functionName, inputSize, input, outputSize, output);
+    else
+    {
+        result = provider.Invoke(dllPath, functionName, inputSize, input, outputSize, output);
+    }
+    provider.ReleaseInput(input);
+    return result;
 }
 
 PROVIDER_API HANDLE RAPI_CALL CeFindFirstFile(LPCWSTR pattern, CE_FIND_DATA* data)
@@ -725,13 +773,20 @@ DEVSIM_API void DevSimReplyReleased(void* block, int freed)
     provider.ReplyReleased(block, freed != 0);
 }
 #else
-// Replies of CeRapiInvoke are released with this, as with LocalFree on
-// Windows (where kernel32's own is used).
+// Replies of CeRapiInvoke are released with this, and its inputs come from
+// LocalAlloc, as with kernel32's own on Windows.
 PROVIDER_API void* RAPI_CALL LocalFree(void* reply)
 {
     Provider& provider = Provider::Instance();
     std::lock_guard<std::mutex> lock(provider.Lock());
     return provider.FreeReply(reply);
+}
+
+PROVIDER_API void* RAPI_CALL LocalAlloc(DWORD flags, std::size_t size)
+{
+    Provider& provider = Provider::Instance();
+    std::lock_guard<std::mutex> lock(provider.Lock());
+    return provider.AllocateInput(flags, size);
 }
 #endif
 

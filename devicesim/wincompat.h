@@ -47,6 +47,10 @@ std::string TemporaryFileName(const std::string& suffix);
 
 // Reply memory the desktop releases with kernel32's LocalFree.
 void* AllocateReply(std::size_t size);
+// Whether block is one of kernel32's LocalAlloc, as the desktop must make a
+// remote call's input; and its release, as the Remote API does.
+bool IsLocalBlock(const void* block);
+void FreeLocalBlock(void* block);
 }
 }
 

@@ -95,5 +95,17 @@ void* AllocateReply(std::size_t size)
 {
     return ::LocalAlloc(LMEM_FIXED, size ? size : 1);
 }
+
+bool IsLocalBlock(const void* block)
+{
+    // Fixed LocalAlloc blocks are blocks of the process heap; the C
+    // runtime's allocations come from a heap of its own.
+    return ::HeapValidate(::GetProcessHeap(), 0, block) != 0;
+}
+
+void FreeLocalBlock(void* block)
+{
+    ::LocalFree(block);
+}
 }
 }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 TEST(RapiConnect, ConnectsAndDisconnects)
 {
@@ -91,37 +92,84 @@ TEST(RapiConnect, LinkThatComesUpLateFailsOneAttemptAndNotTheNext)
         EXPECT_FALSE(first);
         EXPECT_FALSE(device.IsConnected());
         EXPECT_EQ(0, device.GetErrorCode());
-        EXPECT_EQ(1u, SimDevice::Counters().uninits);
+        // The initialisation stays pending for the next attempt.
+        EXPECT_EQ(0u, SimDevice::Counters().uninits);
     }
     // The caller tries again; by the end of this wait the link is up.
     EXPECT_TRUE(device.Connect());
-    if (!first)
+    EXPECT_EQ(1u, SimDevice::Counters().inits);
+    EXPECT_EQ(0u, SimDevice::Counters().uninits);
+}
+
+// As the connecting thread does it: an attempt every 300 ms. A link that
+// needs longer than one attempt's wait comes up only if the attempts keep
+// one initialisation pending.
+TEST(RapiConnect, SlowLinkComesUpUnderOnePendingInitialisation)
+{
+    SimDevice sim;
+    sim.SetProfile("link_delay_ms = 250\n");
     {
-        EXPECT_EQ(2u, SimDevice::Counters().inits);
-        EXPECT_EQ(1u, SimDevice::Counters().uninits);
+        VDXRDEVRAPI device;
+        int attempts = 0;
+        while (attempts < 10 && !device.Connect())
+        {
+            ++attempts;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        EXPECT_TRUE(device.IsConnected());
+        EXPECT_EQ(1u, SimDevice::Counters().inits);
+        EXPECT_EQ(0u, SimDevice::Counters().uninits);
+        EXPECT_TRUE(device.Exists(wxS("/windows")));
     }
+    // The device's end ends the connection.
+    EXPECT_EQ(1u, SimDevice::Counters().uninits);
 }
 
 TEST(RapiConnect, RefusedInitialisationsFailWithTheRecordCleared)
 {
-    const char* const profiles[] = {
-        "init_result = -2147467259\n",     // E_FAIL
-        "init_result = 1\n",               // a positive result
-        "link_result = -2147467259\n",     // the link failed
-        "link_delay_ms = never\n",         // no link within the wait
-    };
-    for (const char* profile : profiles)
+    struct Case
     {
-        SCOPED_TRACE(profile);
+        const char* profile;
+        bool pending;   // the initialisation outlives the attempt
+    } const cases[] = {
+        {"init_result = -2147467259\n", false},    // E_FAIL
+        {"init_result = 1\n", false},              // a positive result
+        {"link_result = -2147467259\n", false},    // the link failed
+        {"link_delay_ms = never\n", true},         // no link within the wait
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.profile);
         SimDevice sim;
-        sim.SetProfile(profile);
-        VDXRDEVRAPI device;
-        EXPECT_FALSE(device.Connect());
-        EXPECT_FALSE(device.IsConnected());
-        EXPECT_EQ(0, device.GetErrorCode());
-        // Every attempt that did not connect is ended.
+        sim.SetProfile(c.profile);
+        {
+            VDXRDEVRAPI device;
+            EXPECT_FALSE(device.Connect());
+            EXPECT_FALSE(device.IsConnected());
+            EXPECT_EQ(0, device.GetErrorCode());
+            EXPECT_EQ(c.pending ? 0u : 1u, SimDevice::Counters().uninits);
+            if (c.pending)
+            {
+                EXPECT_FALSE(device.Connect());
+                EXPECT_EQ(1u, SimDevice::Counters().inits);
+            }
+        }
+        // Every initialisation that did not connect is ended, at the latest
+        // when the connection is given up.
         EXPECT_EQ(1u, SimDevice::Counters().uninits);
     }
+}
+
+TEST(RapiConnect, ConnectingAgainEndsTheConnectionBefore)
+{
+    SimDevice sim;
+    VDXRDEVRAPI device;
+    ASSERT_TRUE(device.Connect());
+    ASSERT_TRUE(device.Connect());
+    EXPECT_EQ(2u, SimDevice::Counters().inits);
+    EXPECT_EQ(1u, SimDevice::Counters().uninits);
+    EXPECT_TRUE(device.Disconnect());
+    EXPECT_EQ(2u, SimDevice::Counters().uninits);
 }
 
 TEST(RapiConnect, OperationsWithoutAProviderFailInsteadOfCrashing)

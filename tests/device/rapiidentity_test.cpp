@@ -31,6 +31,8 @@ protected:
         EXPECT_EQ(0u, c.deviceLive);
         EXPECT_EQ(0u, c.deviceBadFrees);
         EXPECT_EQ(0u, c.inputsLeft);
+        // Inputs came from LocalAlloc, and the Remote API released them.
+        EXPECT_EQ(0u, c.inputsForeign);
         EXPECT_EQ(0u, c.openHandles);
         EXPECT_EQ(0u, c.openVolumes);
     }
@@ -96,6 +98,7 @@ TEST_F(RapiIdentity, CardIdOfTheMountedCard)
     EXPECT_EQ(0, device.GetErrorCode());
     EXPECT_TRUE(device.GetCardID(wxS("/Other Card")).empty());
     EXPECT_EQ(DEVICE_ERR_REPLY, device.GetErrorCode());
+    EXPECT_EQ(2u, SimDevice::Counters().inputsReleased);
     ExpectBalanced();
 }
 

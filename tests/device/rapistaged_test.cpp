@@ -10,8 +10,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
-// DeleteFile below is the device's operation.
+// DeleteFile and GetFreeSpace below are the device's operations.
 #undef DeleteFile
+#undef GetFreeSpace
 #endif
 
 #include <string>
