@@ -115,6 +115,12 @@ public:
     // target does not, the old file goes back; leftover staged and old files
     // are removed. False only when the medium refuses.
     virtual bool RepairStaged(const wxString& path);
+    // RepairStaged for all of a run's target paths at once, which also keeps
+    // the run all-or-nothing across a commit cut short: while a staged file
+    // is still there beside old copies, the commit did not get through, and
+    // every old copy goes back over its target (a file the run added where
+    // there was none stays). Otherwise each path as above.
+    virtual bool RepairStagedRun(const std::vector<wxString>& paths);
     // Free bytes for new files in the file system of folder (64-bit). False
     // when unknown (DEVICE_ERR_UNSUPPORTED when the device cannot tell,
     // DEVICE_ERR_FREE_SPACE when it failed to).
