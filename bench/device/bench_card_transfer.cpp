@@ -1,6 +1,7 @@
 // Throughput of the memory-card device's whole-file transfers, side by side
 // with the standard tools on the same file system, in one invocation:
 //   WriteFromMemory of a vector   against  cp of a file of the same size
+//   WriteStaged + VerifyStaged    against  WriteStaged alone
 //   ReadToMemory into a vector    against  cat file > /dev/null
 // Usage: bench_card_transfer [folder|-] [MiB] [rounds]   (default: scratch
 // folders under $TMPDIR or /tmp and in /dev/shm, 256 MiB, 5 rounds). The
@@ -98,6 +99,19 @@ bool Measure(const std::string& folder, std::size_t mib, const std::vector<unsig
     const double write = Best([&] { return card.WriteFromMemory(bytes, "/ours.bin"); }, removeTargets);
     Report("WriteFromMemory (flushed, renamed)", mib, write, "cp", cp);
     Report("WriteFromMemory (flushed, renamed)", mib, write, "cp + sync of the file", cpSync);
+
+    // A run's staged write, with and without its read-back from the card.
+    const std::string staged = ourTarget + ".pontiro-new";
+    const auto removeStaged = [&] {
+        unlink(staged.c_str());
+        Run({"sync"});
+    };
+    const double stage = Best([&] { return card.WriteStaged(bytes, "/ours.bin"); }, removeStaged);
+    const double verify = Best([&] {
+        return card.WriteStaged(bytes, "/ours.bin") && card.VerifyStaged(bytes, "/ours.bin");
+    }, removeStaged);
+    Report("WriteStaged + VerifyStaged", mib, verify, "WriteStaged alone", stage);
+    removeStaged();
 
     const double cat = Best([&] { return Run({"cat", source}); }, [] {});
     std::vector<unsigned char> back;
