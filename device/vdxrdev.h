@@ -24,6 +24,12 @@
 #undef DeleteFile
 #define PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED
 #endif
+// GetFreeSpace is a macro there too, a Win16 relic that nothing here uses:
+// it goes for good. A file that includes the Windows headers after this one
+// and calls the operation undefines it itself.
+#if defined(_WIN32) && defined(GetFreeSpace)
+#undef GetFreeSpace
+#endif
 
 class wxArrayString;
 class DeviceReader;

@@ -8,12 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#include <windows.h>
-// DeleteFile below is the device's operation.
-#undef DeleteFile
-#endif
-
 #include <string>
 #include <vector>
 
