@@ -7,6 +7,8 @@
 
 #ifdef __WINDOWS__
 #include <wx/msw/wrapwin.h>
+
+#include <io.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,6 +25,21 @@ constexpr std::size_t kBlock = CompareTarget::kAlignment;
 bool IsAligned(const void* data, std::size_t size)
 {
     return reinterpret_cast<std::uintptr_t>(data) % kBlock == 0 && size % kBlock == 0;
+}
+
+// The file's bytes on the card, not only in the system's buffers. The
+// toolkit's Flush does this on POSIX only.
+bool FlushToCard(wxFile& file)
+{
+#ifdef __WINDOWS__
+    return ::_commit(file.fd()) == 0;
+#else
+    int result;
+    do
+        result = ::fsync(file.fd());
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+#endif
 }
 
 #ifndef __WINDOWS__
@@ -116,7 +133,7 @@ bool CardWriter::Finish(std::int32_t&)
     // The cached pages stay: the read-back bypasses them (O_DIRECT) or drops
     // them itself, and dropping them here cost as much as a quarter of the
     // write.
-    bool done = m_file->Flush();
+    bool done = FlushToCard(*m_file);
     done = m_file->Close() && done;
     m_file.reset();
     if (done && m_mode == REPLACE_TARGET)

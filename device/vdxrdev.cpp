@@ -593,6 +593,46 @@ bool VDXRDEV::RepairStaged(const wxString& path)
     return AndRemoveStaged(repaired, path);
 }
 
+bool VDXRDEV::RepairStagedRun(const std::vector<wxString>& paths)
+{
+    ClearError();
+    bool staged = false;
+    bool old = false;
+    for (const wxString& path : paths)
+    {
+        staged = staged || FileExists(StagedPath(path));
+        old = old || FileExists(OldPath(path));
+    }
+    const bool cutShort = staged && old;
+
+    bool repaired = true;
+    std::int32_t code = 0;
+    wxString text;
+    std::int32_t systemError = 0;
+    for (const wxString& path : paths)
+    {
+        bool done;
+        if (cutShort && FileExists(OldPath(path)))
+        {
+            m_commits.erase(path);
+            done = AndRemoveStaged(RemoveIfThere(path) && Rename(OldPath(path), path), path);
+        }
+        else
+        {
+            done = RepairStaged(path);
+        }
+        if (!done && repaired)
+        {
+            code = m_errorCode;
+            text = m_errorText;
+            systemError = m_systemError;
+        }
+        repaired = repaired && done;
+    }
+    SetError(code, text, systemError);
+    return repaired;
+}
+
 bool VDXRDEV::GetFreeSpace(const wxString&, std::uint64_t& freeBytes)
 {
     freeBytes = 0;

@@ -15,18 +15,20 @@
 #include <memory>
 #include <vector>
 
-// The Windows headers make DeleteFile (DeleteFileW) and GetFreeSpace macros,
-// which would rename or break the device operations wherever they were
-// included first. They are set aside while this header declares the
-// operations and put back at its end; a file that has the Windows headers
-// and calls the operations undefines the macros itself.
+// The Windows headers make DeleteFile (DeleteFileW) a macro, which would
+// rename the device operation wherever they were included first. It is set
+// aside while this header declares the operations and put back at its end;
+// a file that has the Windows headers and calls the operation undefines the
+// macro itself.
 #if defined(_WIN32) && defined(DeleteFile)
 #undef DeleteFile
 #define PONTIRO_VDXRDEV_DELETEFILE_UNDEFINED
 #endif
+// GetFreeSpace is a macro there too, a Win16 relic that nothing here uses:
+// it goes for good. A file that includes the Windows headers after this one
+// and calls the operation undefines it itself.
 #if defined(_WIN32) && defined(GetFreeSpace)
 #undef GetFreeSpace
-#define PONTIRO_VDXRDEV_GETFREESPACE_UNDEFINED
 #endif
 
 class wxArrayString;
@@ -119,6 +121,12 @@ public:
     // target does not, the old file goes back; leftover staged and old files
     // are removed. False only when the medium refuses.
     virtual bool RepairStaged(const wxString& path);
+    // RepairStaged for all of a run's target paths at once, which also keeps
+    // the run all-or-nothing across a commit cut short: while a staged file
+    // is still there beside old copies, the commit did not get through, and
+    // every old copy goes back over its target (a file the run added where
+    // there was none stays). Otherwise each path as above.
+    virtual bool RepairStagedRun(const std::vector<wxString>& paths);
     // Free bytes for new files in the file system of folder (64-bit). False
     // when unknown (DEVICE_ERR_UNSUPPORTED when the device cannot tell,
     // DEVICE_ERR_FREE_SPACE when it failed to).
@@ -255,11 +263,6 @@ private:
 #else
 #define DeleteFile DeleteFileA
 #endif
-#endif
-
-#if defined(_WIN32) && defined(PONTIRO_VDXRDEV_GETFREESPACE_UNDEFINED)
-#undef PONTIRO_VDXRDEV_GETFREESPACE_UNDEFINED
-#define GetFreeSpace(w) (0x100000L)
 #endif
 
 #endif

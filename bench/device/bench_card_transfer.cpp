@@ -4,6 +4,8 @@
 //   ReadToMemory into a new vector      against  cp of the file into tmpfs
 //                                       (and cat > /dev/null)
 //   ReadToMemory into a reused vector   against  cat file > /dev/null
+//   WriteStaged + VerifyStaged          against  WriteStaged alone
+//                                       (what the read-back costs)
 // Usage: bench_card_transfer [folder|-] [MiB] [rounds] [ours]
 // (default: scratch folders under $TMPDIR or /tmp and in /dev/shm, 256 MiB,
 // 5 rounds). The rounds take every side in turn, so a load that comes and
@@ -170,11 +172,21 @@ bool MeasureFolder(const std::string& folder, const std::string& memory, std::si
                           [&] { std::vector<unsigned char>().swap(back); });
     // Runs after the fresh read, which left the vector filled.
     Side readReused = Ours([&] { return card.ReadToMemory("/source.bin", back); }, nothing);
+    // A run's staged write, with and without its read-back from the card.
+    const std::string staged = ourTarget + ".pontiro-new";
+    const auto removeStaged = [&] {
+        unlink(staged.c_str());
+        Run({"sync"});
+    };
+    Side stage = Ours([&] { return card.WriteStaged(bytes, "/ours.bin"); }, removeStaged);
+    Side verify = Ours([&] { return card.WriteStaged(bytes, "/ours.bin") && card.VerifyStaged(bytes, "/ours.bin"); },
+                       removeStaged);
 
     std::printf("\n%zu MiB in %s (%s), best of %d rounds\n", mib, folder.c_str(), FileSystemName(folder).c_str(),
                 g_rounds);
-    const bool measured = Measure({&cp, &cpSync, &write, &cat, &copy, &readFresh, &readReused});
+    const bool measured = Measure({&cp, &cpSync, &write, &cat, &copy, &readFresh, &readReused, &stage, &verify});
     unlink(memoryCopy.c_str());
+    removeStaged();
     unlink(source.c_str());
     removeTargets();
     if (!measured)
@@ -193,7 +205,9 @@ bool MeasureFolder(const std::string& folder, const std::string& memory, std::si
     {
         for (const auto& side : {std::make_pair("WriteFromMemory (flushed, renamed)", &write),
                                  std::make_pair("ReadToMemory (new vector)", &readFresh),
-                                 std::make_pair("ReadToMemory (vector reused)", &readReused)})
+                                 std::make_pair("ReadToMemory (vector reused)", &readReused),
+                                 std::make_pair("WriteStaged alone", &stage),
+                                 std::make_pair("WriteStaged + VerifyStaged", &verify)})
             std::printf("%-34s %8.1f MiB/s\n", side.first, size / side.second->best);
         return true;
     }
@@ -202,6 +216,7 @@ bool MeasureFolder(const std::string& folder, const std::string& memory, std::si
     Report("ReadToMemory (new vector)", size, readFresh, "cat > /dev/null", cat);
     Report("ReadToMemory (new vector)", size, readFresh, "cp of the file to tmpfs", copy, 1.0);
     Report("ReadToMemory (vector reused)", size, readReused, "cat > /dev/null", cat, 0.8);
+    Report("WriteStaged + VerifyStaged", size, verify, "WriteStaged alone", stage);
     return true;
 }
 }

@@ -91,4 +91,44 @@ TEST_F(CardDriveTest, ReplacesFilesWholeAndReadsThemBack)
         entries.push_back(name);
     EXPECT_EQ(entries, std::vector<wxString>{"speedcam.txt"});
 }
+
+TEST_F(CardDriveTest, StagesVerifiesAndCommitsOnTheDrive)
+{
+    VDXRDEVCARD card(m_drive);
+    ASSERT_TRUE(card.Connect());
+    ASSERT_TRUE(card.CreateDir(m_device + "/Kelvo", true));
+    const wxString path = m_device + "/Kelvo/speedcam.txt";
+    const Bytes old(30000, 'o');
+    ASSERT_TRUE(card.WriteFromMemory(old, path));
+
+    // Not a whole number of blocks: the unbuffered reads end short.
+    Bytes fresh((3 << 20) + 123);
+    for (std::size_t i = 0; i < fresh.size(); ++i)
+        fresh[i] = static_cast<unsigned char>(i * 7 + i / 4096);
+    ASSERT_TRUE(card.WriteStaged(fresh, path)) << card.GetErrorText();
+    ASSERT_TRUE(card.VerifyStaged(fresh, path)) << card.GetErrorText();
+    Bytes other = fresh;
+    other[(2 << 20) + 5] ^= 1;
+    EXPECT_FALSE(card.VerifyStaged(other, path));
+    EXPECT_EQ(card.GetErrorCode(), DEVICE_ERR_VERIFY);
+
+    // Committed and rolled back, the old file is there again; committed and
+    // finished, the new one.
+    ASSERT_TRUE(card.CommitStaged(path)) << card.GetErrorText();
+    EXPECT_TRUE(card.RollbackStaged(path)) << card.GetErrorText();
+    Bytes back;
+    ASSERT_TRUE(card.ReadToMemory(path, back));
+    EXPECT_EQ(back, old);
+    ASSERT_TRUE(card.WriteStaged(fresh, path));
+    ASSERT_TRUE(card.CommitStaged(path)) << card.GetErrorText();
+    ASSERT_TRUE(card.FinishCommit(path));
+    ASSERT_TRUE(card.ReadToMemory(path, back));
+    EXPECT_EQ(back, fresh);
+    EXPECT_FALSE(wxFileExists(m_local + "/Kelvo/speedcam.txt.pontiro-old"));
+    EXPECT_FALSE(wxFileExists(m_local + "/Kelvo/speedcam.txt.pontiro-new"));
+
+    std::uint64_t free = 0;
+    EXPECT_TRUE(card.GetFreeSpace(m_device + "/Kelvo", free));
+    EXPECT_GT(free, 0u);
+}
 }

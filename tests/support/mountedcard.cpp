@@ -144,9 +144,30 @@ std::string MountedCard::MountFat(unsigned sizeKiB, int fatBits)
 
 std::string MountedCard::RemountFat()
 {
+    m_driverName = "fusefat";
     m_driver = Spawn({"fusefat", "-f", "-o", "rw+", m_image, m_root}, -1);
     if (m_driver < 0)
         return "fusefat is missing";
+    return WaitForMount();
+}
+
+std::string MountedCard::MountFakeCapacity(unsigned long long capacity, unsigned long long kept)
+{
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+        return "/dev/fuse is not usable here";
+    // Debian's own Python, which has python3-fusepy; another python3 on
+    // the PATH may not.
+    const std::string python = "/usr/bin/python3";
+    std::string output;
+    if (RunProgram({python, "-c", "import fusepy"}, 20000, &output) != 0)
+        return "python3-fusepy is missing: " + output;
+    mkdir(m_root.c_str(), 0755);
+    m_driverName = "the fake-capacity card";
+    m_driver = Spawn({python, PONTIRO_TEST_FAKE_CARD_SCRIPT, m_root, "--capacity",
+                      std::to_string(capacity), "--kept", std::to_string(kept)},
+                     -1);
+    if (m_driver < 0)
+        return "cannot start " + m_driverName;
     return WaitForMount();
 }
 
@@ -175,12 +196,12 @@ std::string MountedCard::WaitForMount()
         if (waitpid(m_driver, &status, WNOHANG) == m_driver)
         {
             m_driver = -1;
-            return "fusefat could not mount the image";
+            return m_driverName + " could not mount the card";
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     Unmount();
-    return "fusefat did not mount the image within 10 s";
+    return m_driverName + " did not mount the card within 10 s";
 }
 
 void MountedCard::Pull()

@@ -1,5 +1,6 @@
 // A memory card for the tests: a FAT image made with mkfs.vfat and mounted
-// with the FUSE FAT driver (fusefat), or a small tmpfs.
+// with the FUSE FAT driver (fusefat), a small tmpfs, or a fake-capacity card
+// (fakecapacitycard.py beside this file, through python3-fusepy).
 #ifndef PONTIRO_TESTS_SUPPORT_MOUNTEDCARD_H
 #define PONTIRO_TESTS_SUPPORT_MOUNTEDCARD_H
 
@@ -27,6 +28,9 @@ public:
     void Pull();
     // A tmpfs of sizeKiB, the same way.
     std::string MountTmpfs(unsigned sizeKiB);
+    // A card that claims capacity bytes and acknowledges every write, but
+    // keeps only the first kept bytes of each file (zeros past them).
+    std::string MountFakeCapacity(unsigned long long capacity, unsigned long long kept);
     // Unmounts and waits for the driver; true when all went cleanly.
     bool Unmount();
     // After Unmount: whether fsck finds the FAT image consistent.
@@ -40,6 +44,7 @@ private:
     std::string m_folder;
     std::string m_image;
     std::string m_root;
+    std::string m_driverName;
     pid_t m_driver;
     bool m_mounted;
     bool m_tmpfs;
