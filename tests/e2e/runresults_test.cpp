@@ -104,4 +104,45 @@ TEST_F(RunResults, DockedUploadFailureCommitsNothing)
               (std::vector<std::string>{"speedcams.txt", "speedcams_mobile.txt"}));
 }
 
+// A kind-2 device fetches one file: 12,200,000 bytes take 373 clusters of
+// 32 KiB, and the run keeps 64 KiB more, 12,288,000 bytes in all. Each size
+// keeps its unit on its line (a no-break space between them).
+TEST_F(RunResults, TooLittleRoomNamesTheSizes)
+{
+    const struct
+    {
+        const char* language;
+        const char* title;
+        const char* message;
+    } cases[] = {
+        {"en", "Synchronization not successful",
+         "There is not enough free space on the device: 12.3\u00a0MB are needed, 4.1\u00a0MB are free."},
+        {"de", "Synchronisation nicht erfolgreich",
+         "Auf dem Gerät ist nicht genügend Speicherplatz frei: 12.3\u00a0MB werden benötigt, 4.1\u00a0MB sind frei."},
+    };
+    ASSERT_NO_FATAL_FAILURE(CopyCatalogs());
+    SetContent("radarsv3", std::string(12200000, 'c'));
+    StartService();
+    PrepareDockedDevice("map_extra = Kelvo5020 Tarvik\ndisk_free = 4100000", "SDMMC/Kelvo");
+    WriteFile(m_device + "/SDMMC/Kelvo/Speedcams/speedcams_fixed.txt", "previous cameras\n");
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.language);
+        PontiroIni::Installation("127.0.0.1:" + std::to_string(m_service->Port()))
+            .Language(c.language)
+            .Write(m_work + "/Pontiro.ini");
+        g_firstStart = true;
+        OpenAndConnect();
+        RunWith(false, true, kEmail, kPassword);
+        EXPECT_EQ(m_driver->Title(), wxString::FromUTF8(c.title));
+        EXPECT_EQ(m_driver->Message(), wxString::FromUTF8(c.message));
+        EXPECT_EQ(m_driver->ResultCode(), RESULT_UPDATE_FAILED);
+        EXPECT_EQ(m_driver->Steps(), "db3 de3 de5 ue6");
+        SaveScreenshot(std::string("free-space-") + c.language + ".png");
+        EXPECT_EQ(FolderEntries(m_device + "/SDMMC/Kelvo/Speedcams"), std::vector<std::string>{"speedcams_fixed.txt"});
+        EXPECT_EQ(ReadFile(m_device + "/SDMMC/Kelvo/Speedcams/speedcams_fixed.txt"), "previous cameras\n");
+        m_driver.reset();
+    }
+}
+
 } // namespace
