@@ -19,7 +19,25 @@
 #include <wx/socket.h>
 #include <wx/textctrl.h>
 
+#include <cmath>
+#include <cstdint>
 #include <utility>
+
+namespace
+{
+
+// Decimal megabytes with one decimal and a point in every language,
+// "12.3 MB", joined by a no-break space so the wrapping keeps the unit with
+// its number. What is needed rounds up and what is free rounds down, so the
+// two never read as if they fitted.
+wxString Megabytes(std::uint64_t bytes, bool roundUp)
+{
+    const double tenths = static_cast<double>(bytes) / 100000.0;
+    return wxString::FromCDouble((roundUp ? std::ceil(tenths) : std::floor(tenths)) / 10.0, 1) +
+           wxUniChar(0x00A0) + wxS("MB");
+}
+
+} // namespace
 
 // Every thread is stopped and joined before what it borrows goes: a stop
 // cuts off a stalled transfer, so none of these waits long.
@@ -326,7 +344,13 @@ void wxPontiroFrame::OnUploadStepEnd(wxThreadEvent& event)
         ShowDonePage();
         return;
     }
-    ShowResultPage(_("Synchronization not successful"),
-                   _("Updating the data not successful for unknown reason. Please try again later."),
-                   RESULT_UPDATE_FAILED, false);
+    // A run the device had no room for touched nothing; the sizes tell the
+    // user how much to free.
+    const wxString message =
+        m_uploadThread->IsShortOfRoom()
+            ? wxString::Format(_("There is not enough free space on the device: %s are needed, %s are free."),
+                               Megabytes(m_uploadThread->GetRoomNeeded(), true),
+                               Megabytes(m_uploadThread->GetRoomFree(), false))
+            : _("Updating the data not successful for unknown reason. Please try again later.");
+    ShowResultPage(_("Synchronization not successful"), message, RESULT_UPDATE_FAILED, false);
 }

@@ -234,8 +234,10 @@ TEST_F(Wizard, InvalidDevices)
     }
 }
 
+// A provider without CeMoveFile: each file goes straight onto its target.
 TEST_F(Wizard, DockedUploadFailureRemovesTheFailedFile)
 {
+    ::setenv("PONTIRO_RAPI_LIBRARY", PONTIRO_RAPI_BASIC_LIBRARY_PATH, 1);
     StartService();
     WriteConfiguration();
     PrepareDockedDevice("map_extra = KELVO\nwrite_fault_path = " + kNav + "/Speedcams/speedcams.txt\nwrite_fail_after = 20000");

@@ -9,9 +9,11 @@
 #include "sync/syncevents.h"
 #include "sync/uploadingthread.h"
 
+#include "device/devicedefs.h"
 #include "device/vdxrdevcard.h"
 #include "http/httpbuilder.h"
 #include "loopback/loopbacksocket.h"
+#include "tests/support/files.h"
 #include "tests/support/licensefile.h"
 #include "tests/support/scratchfolder.h"
 #include "webservice/standinservice.h"
@@ -28,6 +30,7 @@
 #endif
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -553,14 +556,31 @@ TEST_F(UploadTest, MissingSubFolderBelowABackslashNavFolderIsCreated)
     EXPECT_EQ(m_card.Read("SDMMC Card/Kelvo/speedcam/radars.txt"), "R1");
 }
 
-TEST_F(UploadTest, EmptySlotsAreSkipped)
+// No bytes (an empty address book) leave the slot out; a content chosen
+// without a file name fails the run before anything is written.
+TEST_F(UploadTest, EmptyBytesAreSkippedAnEmptyNameFails)
 {
-    UPLOADINGTHREAD thread(&m_device);
-    thread.SetJob1(wxT("addressbook"), wxT(""), Bytes("BOOK"));
-    thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), std::vector<unsigned char>());
-    EXPECT_EQ(Run(thread), "e5");
-    EXPECT_TRUE(thread.IsDone());
-    EXPECT_FALSE(m_card.Exists("Kelvo/addressbook"));
+    {
+        UPLOADINGTHREAD thread(&m_device);
+        thread.SetJob1(wxT("addressbook"), wxT("book.vcf"), std::vector<unsigned char>());
+        thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), std::vector<unsigned char>());
+        EXPECT_EQ(Run(thread), "e5");
+        EXPECT_TRUE(thread.IsDone());
+        EXPECT_FALSE(m_card.Exists("Kelvo/addressbook"));
+    }
+    {
+        EventSink sink;
+        UPLOADINGTHREAD thread(&m_device);
+        thread.SetJob1(wxT("addressbook"), wxT(""), Bytes("BOOK"));
+        thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), Bytes("R1"));
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        EXPECT_EQ(sink.Log(), "e6");
+        EXPECT_FALSE(thread.IsDone());
+        EXPECT_FALSE(m_card.Exists("Kelvo/addressbook"));
+        EXPECT_FALSE(m_card.Exists("Kelvo/speedcam"));
+    }
 }
 
 TEST_F(UploadTest, FailuresStopTheUpload)
@@ -590,23 +610,43 @@ TEST_F(UploadTest, FailuresStopTheUpload)
     }
 }
 
-// Asks the upload thread to stop while it writes a file.
+// Asks the upload thread to stop while it writes its `stopAt`-th file (1
+// the first), straight onto the target or staged; a card that cannot stage
+// is one whose run keeps to the straight writes.
 class StopDuringWrite : public VDXRDEVCARD
 {
 public:
-    using VDXRDEVCARD::VDXRDEVCARD;
+    StopDuringWrite(const Card& card, bool canStage, int stopAt)
+        : VDXRDEVCARD(card.DeviceRoot()), m_canStage(canStage), m_stopAt(stopAt)
+    {
+    }
+    bool CanStage() override { return m_canStage; }
     bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path) override
     {
-        if (m_thread)
-            m_thread->RequestStop();
+        Count();
         return VDXRDEVCARD::WriteFromMemory(bytes, path);
     }
+    bool WriteStaged(const std::vector<unsigned char>& bytes, const wxString& path) override
+    {
+        Count();
+        return VDXRDEVCARD::WriteStaged(bytes, path);
+    }
     UPLOADINGTHREAD* m_thread = nullptr;
+
+private:
+    void Count()
+    {
+        if (++m_files == m_stopAt && m_thread)
+            m_thread->RequestStop();
+    }
+    bool m_canStage;
+    int m_stopAt;
+    int m_files = 0;
 };
 
 TEST_F(UploadTest, StopMidUploadFinishesTheFileInHandOnly)
 {
-    StopDuringWrite device(m_card.DeviceRoot());
+    StopDuringWrite device(m_card, false, 1);
     ASSERT_TRUE(device.Connect());
     UPLOADINGTHREAD thread(&device);
     device.m_thread = &thread;
@@ -616,6 +656,314 @@ TEST_F(UploadTest, StopMidUploadFinishesTheFileInHandOnly)
     EXPECT_EQ(m_card.Read("Kelvo/addressbook/book.vcf"), "BOOK");
     EXPECT_FALSE(m_card.Exists("Kelvo/speedcam"));
 }
+
+// --- all or nothing -------------------------------------------------------------
+
+// Every file below a folder, by its "/"-separated path, with its bytes: a
+// device that must be left as it was is compared whole.
+using Tree = std::map<std::string, std::string>;
+
+Tree ReadTree(const wxString& root)
+{
+    Tree tree;
+    wxArrayString files;
+    wxDir::GetAllFiles(root, &files, wxEmptyString, wxDIR_FILES | wxDIR_DIRS | wxDIR_HIDDEN);
+    for (const wxString& file : files)
+    {
+        wxString name = file.Mid(root.length() + 1);
+        name.Replace(wxS("\\"), wxS("/"));
+        tree[std::string(name.utf8_str())] = ReadFile(std::string(file.utf8_str()));
+    }
+    return tree;
+}
+
+std::vector<std::string> StagedNames(const Tree& tree)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : tree)
+        if (entry.first.find(".pontiro-") != std::string::npos)
+            names.push_back(entry.first);
+    return names;
+}
+
+// Bytes of every value, so a piece that goes astray shows.
+std::string Pattern(std::size_t size, unsigned salt)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + salt + i / 251) & 0xff);
+    return bytes;
+}
+
+// The three files of a kind-1 run below a navigation folder (a relative
+// "/"-separated path on the host), their previous copies, and the run's
+// bytes as the stand-in service sends them.
+struct RunFiles
+{
+    explicit RunFiles(const std::string& nav)
+        : names{nav + "/Contacts/addressbook.vcf", nav + "/Speedcams/speedcams.txt",
+                nav + "/Speedcams/speedcams_mobile.txt"},
+          items{"addressbook", "radars", "radarsv2"},
+          bytes{"BEGIN:VCARD\r\nN:Dupont;Jean\r\nEND:VCARD\r\n", Pattern(70000, 1), Pattern(20480, 2)}
+    {
+    }
+    void WriteOld(const ScratchFolder& root) const
+    {
+        for (int slot = 0; slot < 3; ++slot)
+            root.Write(names[slot], "old " + items[slot] + "\n");
+    }
+    void Arm(UPLOADINGTHREAD& thread) const
+    {
+        thread.SetJob1(wxT("Contacts"), wxT("addressbook.vcf"), Bytes(bytes[0]));
+        thread.SetJob2(wxT("Speedcams"), wxT("speedcams.txt"), Bytes(bytes[1]));
+        thread.SetJob3(wxT("Speedcams"), wxT("speedcams_mobile.txt"), Bytes(bytes[2]));
+    }
+    std::string names[3];
+    std::string items[3];
+    std::string bytes[3];
+};
+
+// A card that stops every staged run before its commit: the stop comes
+// while the last file is written.
+TEST_F(UploadTest, StopBeforeTheCommitLeavesTheCardAsItWas)
+{
+    const RunFiles files("Kelvo");
+    files.WriteOld(m_card);
+    const Tree before = ReadTree(m_card.Path());
+    StopDuringWrite device(m_card, true, 3);
+    ASSERT_TRUE(device.Connect());
+    UPLOADINGTHREAD thread(&device);
+    device.m_thread = &thread;
+    files.Arm(thread);
+    EXPECT_EQ(Run(thread), "b2 e2 b3 e3 b4"); // nothing after the stop
+    EXPECT_EQ(ReadTree(m_card.Path()), before);
+}
+
+// A card whose commit of one file fails, as a rename the medium refuses.
+class RefusedCommit : public VDXRDEVCARD
+{
+public:
+    RefusedCommit(const Card& card, const wxString& refused) : VDXRDEVCARD(card.DeviceRoot()), m_refused(refused) {}
+    bool CommitStaged(const wxString& path) override
+    {
+        if (!path.EndsWith(m_refused))
+            return VDXRDEVCARD::CommitStaged(path);
+        SetError(DEVICE_ERR_RENAME, path, 0);
+        return false;
+    }
+
+private:
+    wxString m_refused;
+};
+
+// The second file's commit fails: the first goes back to its previous
+// bytes, the third is never committed.
+TEST_F(UploadTest, AFailedCommitPutsTheEarlierFilesBack)
+{
+    const RunFiles files("Kelvo");
+    files.WriteOld(m_card);
+    const Tree before = ReadTree(m_card.Path());
+    RefusedCommit device(m_card, wxT("/speedcams.txt"));
+    ASSERT_TRUE(device.Connect());
+    UPLOADINGTHREAD thread(&device);
+    files.Arm(thread);
+    EXPECT_EQ(Run(thread), "b2 e2 b3 e3 b4 e4 e6");
+    EXPECT_EQ(device.GetErrorCode(), DEVICE_ERR_RENAME);
+    EXPECT_EQ(ReadTree(m_card.Path()), before);
+}
+
+// What the service sent, downloaded and uploaded by the threads, lands on
+// the device byte for byte in place of the previous files, with nothing
+// left beside them.
+void ServiceToDevice(VDXRDEVRAPI& device, const ScratchFolder& root, const std::string& nav)
+{
+    const RunFiles files(nav);
+    files.WriteOld(root);
+    ScratchFolder content;
+    for (int slot = 0; slot < 3; ++slot)
+        content.Write(files.items[slot], files.bytes[slot]);
+    StandInService::Options options;
+    options.contentDir = content.Utf8Path();
+    options.email = "demo@example.com";
+    options.password = "secret";
+    StandInService service(options);
+    ASSERT_TRUE(service.Start());
+    const wxString host = wxString::Format(wxT("127.0.0.1:%u"), service.Port());
+
+    wxHTTPBuilder builder;
+    std::vector<unsigned char> buffers[3];
+    DOWNLOADINGTHREAD download(&builder);
+    download.SetJob1(ComposeRequestUrl(host, wxT("/pnd"), AddressBookPath(wxT("demo@example.com"), wxT("secret"))),
+                     &buffers[0]);
+    download.SetJob2(ComposeRequestUrl(host, wxT("/pnd"), SpeedCamPath(DEVICE_KIND_OSELAN)), &buffers[1]);
+    download.SetJob3(ComposeRequestUrl(host, wxT("/pnd"), SecondSpeedCamPath()), &buffers[2]);
+    ASSERT_EQ(download.Run(), wxTHREAD_NO_ERROR);
+    download.Wait();
+    ASSERT_TRUE(download.IsDone());
+
+    EventSink sink;
+    UPLOADINGTHREAD upload(&device);
+    upload.SetJob1(wxT("Contacts"), wxT("addressbook.vcf"), std::move(buffers[0]));
+    upload.SetJob2(wxT("Speedcams"), wxT("speedcams.txt"), std::move(buffers[1]));
+    upload.SetJob3(wxT("Speedcams"), wxT("speedcams_mobile.txt"), std::move(buffers[2]));
+    upload.SetFrame(&sink);
+    ASSERT_EQ(upload.Run(), wxTHREAD_NO_ERROR);
+    upload.Wait();
+    EXPECT_EQ(sink.Log(), "b2 e2 b3 e3 b4 e4 e5");
+    EXPECT_TRUE(upload.IsDone());
+    const Tree after = ReadTree(root.Path());
+    for (int slot = 0; slot < 3; ++slot)
+    {
+        ASSERT_EQ(after.count(files.names[slot]), 1u) << files.names[slot];
+        EXPECT_TRUE(after.at(files.names[slot]) == files.bytes[slot]) << files.names[slot];
+    }
+    EXPECT_EQ(StagedNames(after), std::vector<std::string>());
+    service.Stop();
+}
+
+TEST_F(UploadTest, ServiceToCardByteForByte)
+{
+    ServiceToDevice(m_device, m_card, "Kelvo");
+}
+
+#ifdef PONTIRO_RAPI_LIBRARY_PATH
+// The simulated docked device (the provider named by PONTIRO_RAPI_LIBRARY,
+// its file system a scratch folder), with the navigation folder of a kind-1
+// device and the previous files of a run.
+class DockedUploadTest : public ::testing::Test
+{
+protected:
+    DockedUploadTest() : m_files("SDMMC Card/Kelvo") {}
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_root.Path().empty());
+        wxSetEnv(wxS("PONTIRO_RAPI_LIBRARY"), wxS(PONTIRO_RAPI_LIBRARY_PATH));
+        wxSetEnv(wxS("PONTIRO_DEVICE_ROOT"), m_root.Path());
+        m_root.Write("SDMMC Card/Kelvo/license.db", "x");
+        m_files.WriteOld(m_root);
+        g_navFolder = kNavFolderDefault;
+    }
+    // The profile is read when the link comes up.
+    void Connect(const std::string& profile)
+    {
+        m_root.Write("devicesim.ini", profile + "\n");
+        m_before = Device();
+        ASSERT_TRUE(m_device.Connect());
+    }
+    std::string Run(UPLOADINGTHREAD& thread)
+    {
+        thread.SetFrame(&m_sink);
+        EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        return m_sink.Log();
+    }
+    // The device's files without its profile.
+    Tree Device() const
+    {
+        Tree tree = ReadTree(m_root.Path());
+        tree.erase("devicesim.ini");
+        return tree;
+    }
+
+    ScratchFolder m_root;
+    RunFiles m_files;
+    VDXRDEVRAPI m_device;
+    EventSink m_sink;
+    Tree m_before;
+};
+
+TEST_F(DockedUploadTest, AFailureBeforeTheCommitLeavesTheDeviceAsItWas)
+{
+    const std::string staged3 = "/SDMMC Card/Kelvo/Speedcams/speedcams_mobile.txt.pontiro-new";
+    const struct
+    {
+        const char* name;
+        std::string profile;
+        int error;
+    } cases[] = {
+        {"a write failure in the third file", "write_fail_file = 3", DEVICE_ERR_WRITE},
+        {"a read-back that differs", "read_fault_path = " + staged3 + "\nread_flip_at = 4000", DEVICE_ERR_VERIFY},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EventSink sink;
+        Connect(c.profile);
+        UPLOADINGTHREAD thread(&m_device);
+        m_files.Arm(thread);
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        EXPECT_EQ(sink.Log(), "b2 e2 b3 e3 b4 e6");
+        EXPECT_FALSE(thread.IsDone());
+        EXPECT_FALSE(thread.IsShortOfRoom());
+        // The clean-up keeps the failure's own reason.
+        EXPECT_EQ(m_device.GetErrorCode(), c.error) << m_device.GetErrorText();
+        EXPECT_EQ(Device(), m_before);
+        m_device.Disconnect();
+    }
+}
+
+// The link is lost between the two renames of the first file's commit:
+// its old copy is set aside and the new file never takes its place, and
+// the rollback cannot reach the device either. The next run puts the old
+// file back before it writes anything (this one then finds too little
+// room, so that the repair is all it does).
+TEST_F(DockedUploadTest, TheNextRunRepairsAnInterruptedCommit)
+{
+    Connect("link_lost_after_moves = 1");
+    const Tree before = m_before;
+    {
+        UPLOADINGTHREAD thread(&m_device);
+        m_files.Arm(thread);
+        EXPECT_EQ(Run(thread), "b2 e2 b3 e3 b4 e4 e6");
+    }
+    const std::string book = "SDMMC Card/Kelvo/Contacts/addressbook.vcf";
+    ASSERT_FALSE(m_root.Exists(book));
+    ASSERT_TRUE(m_root.Exists(book + ".pontiro-old"));
+    m_device.Disconnect();
+
+    EventSink sink;
+    Connect("disk_free = 1000");
+    UPLOADINGTHREAD thread(&m_device);
+    m_files.Arm(thread);
+    thread.SetFrame(&sink);
+    ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+    thread.Wait();
+    EXPECT_EQ(sink.Log(), "e6");
+    EXPECT_TRUE(thread.IsShortOfRoom());
+    EXPECT_EQ(Device(), before);
+}
+
+// 2,000 bytes, 70,000 and 20,480 take one, three and one clusters of
+// 32 KiB; the run keeps 64 KiB more.
+TEST_F(DockedUploadTest, TooLittleRoomTouchesNothing)
+{
+    Connect("disk_free = 229375");
+    UPLOADINGTHREAD thread(&m_device);
+    m_files.Arm(thread);
+    EXPECT_EQ(Run(thread), "e6");
+    EXPECT_TRUE(thread.IsShortOfRoom());
+    EXPECT_EQ(thread.GetRoomNeeded(), 5u * 32768 + 65536);
+    EXPECT_EQ(thread.GetRoomFree(), 229375u);
+    EXPECT_EQ(Device(), m_before);
+}
+
+TEST_F(DockedUploadTest, ExactlyEnoughRoomIsEnough)
+{
+    Connect("disk_free = 229376");
+    UPLOADINGTHREAD thread(&m_device);
+    m_files.Arm(thread);
+    EXPECT_EQ(Run(thread), "b2 e2 b3 e3 b4 e4 e5");
+    EXPECT_FALSE(thread.IsShortOfRoom());
+}
+
+TEST_F(DockedUploadTest, ServiceToDeviceByteForByte)
+{
+    Connect("");
+    ServiceToDevice(m_device, m_root, "SDMMC Card/Kelvo");
+}
+#endif
 
 // --- connection ---------------------------------------------------------------
 
