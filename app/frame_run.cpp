@@ -2,6 +2,7 @@
 // the worker threads use.
 #include "app/dialogs.h"
 #include "app/frame.h"
+#include "app/transparentstatictext.h"
 
 #include "device/vdxrdevrapi.h"
 #include "http/httpbuilder.h"
@@ -92,7 +93,7 @@ void wxPontiroFrame::StartRun()
     ClearPage();
     ShowUpdatingPage();
     m_nextButton->Disable();
-    m_timer.Start(100, wxTIMER_CONTINUOUS);
+    m_timer.Start(kTimerPeriodMs, wxTIMER_CONTINUOUS);
     StartDownload();
     SaveConfiguration();
 }
@@ -140,9 +141,7 @@ bool wxPontiroFrame::StartDownload()
         delete thread.release(); // never ran: nothing to join
         m_request.reset();
         m_timer.Stop();
-        ShowResultPage(_("Internet connection problem"),
-                       _("Could not connect to the internet. Verify you network connection and try again later."),
-                       RESULT_NO_INTERNET, true);
+        ShowNoInternetPage();
         return false;
     }
     m_downloadThread = std::move(thread);
@@ -175,9 +174,7 @@ void wxPontiroFrame::StartUpload()
     if (!thread || thread->Run() != wxTHREAD_NO_ERROR)
     {
         delete thread.release(); // never ran: nothing to join
-        ShowResultPage(_("Synchronization not successful"),
-                       _("Updating the data not successful for unknown reason. Please try again later."),
-                       RESULT_UPDATE_FAILED, false);
+        ShowUpdateFailedPage();
         return;
     }
     m_uploadThread = std::move(thread);
@@ -197,7 +194,7 @@ void wxPontiroFrame::OnTimer(wxTimerEvent&)
         return;
 
     ++m_connectTicks;
-    if (m_connectTicks < 100)
+    if (m_connectTicks < kConnectTickLimit)
     {
         if (m_gauge)
             m_gauge->SetValue(m_connectTicks);
@@ -298,9 +295,7 @@ void wxPontiroFrame::OnDownloadStepEnd(wxThreadEvent& event)
                        RESULT_SERVER_PROBLEM, false);
         break;
     default:
-        ShowResultPage(_("Internet connection problem"),
-                       _("Could not connect to the internet. Verify you network connection and try again later."),
-                       RESULT_NO_INTERNET, true);
+        ShowNoInternetPage();
         break;
     }
     m_request.reset();
@@ -326,7 +321,5 @@ void wxPontiroFrame::OnUploadStepEnd(wxThreadEvent& event)
         ShowDonePage();
         return;
     }
-    ShowResultPage(_("Synchronization not successful"),
-                   _("Updating the data not successful for unknown reason. Please try again later."),
-                   RESULT_UPDATE_FAILED, false);
+    ShowUpdateFailedPage();
 }

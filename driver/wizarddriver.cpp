@@ -2,6 +2,7 @@
 
 #include "app/frame.h"
 #include "app/ids.h"
+#include "app/transparentstatictext.h"
 #include "sync/connectingthread.h"
 #include "sync/syncevents.h"
 

@@ -5,6 +5,7 @@
 #define PONTIRO_TESTS_APP_GUITEST_H
 
 #include "app/frame.h"
+#include "app/transparentstatictext.h"
 
 #include <gtest/gtest.h>
 
