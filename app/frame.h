@@ -135,8 +135,6 @@ public:
 
     // The run (frame_run.cpp).
     void StartRun();
-    bool StartDownload();
-    void StartUpload();
 
     // Clears the page area, destroying its windows, and forgets the gauge
     // that went with them.
@@ -144,7 +142,11 @@ public:
     // Sets the title (already translated), wraps it and lays out its row.
     void SetTitleText(const wxString& title);
 
-protected:
+private:
+    // The tests, the demo and the benchmark read the window's state through
+    // it, and act on the window only as a user would.
+    friend class PontiroFrameDriver;
+
     // Construction and painting, Cancel, language (frame.cpp).
     void OnPaint(wxPaintEvent& event);
     void OnCancel(wxCommandEvent& event);
@@ -163,6 +165,9 @@ protected:
     void OnDownloadStepBegin(wxThreadEvent& event);
     void OnDownloadStepEnd(wxThreadEvent& event);
 
+    // The run's two halves (frame_run.cpp).
+    bool StartDownload();
+    void StartUpload();
     // The shared start of a download or upload step (frame_run.cpp).
     void BeginStep(int step, std::map<int, wxString>& texts);
     // The two result pages that arise in more than one place
@@ -240,9 +245,6 @@ protected:
     bool m_useProxy = false;
     bool m_useMemoryCard = false;
 
-private:
-    // The end-to-end tests drive the window as a user would.
-    friend class PontiroFrameDriver;
     wxDECLARE_EVENT_TABLE();
 };
 

@@ -15,8 +15,6 @@
 #include "tests/support/scratchfolder.h"
 #include "webservice/standinservice.h"
 
-#include <wx/init.h>
-
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -210,6 +208,6 @@ int main(int argc, char** argv)
     std::printf("  ratio Pontiro / (curl + cp):                       %.2f\n", program / tools);
     std::printf("  peak memory: %.1f MiB (idle %.1f MiB, content %ld MiB; (peak - idle) / content = %.2f)\n",
                 peakKiB / 1024.0, idleKiB / 1024.0, mib, (peakKiB - idleKiB) / 1024.0 / static_cast<double>(mib));
-    wxEntryCleanup();
+    StopToolkitForDriver();
     return 0;
 }
