@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/ids.h"
 #include "app/pictures.h"
+#include "app/transparentstatictext.h"
 #include "sync/syncevents.h"
 
 #include <wx/bitmap.h>
@@ -25,7 +26,7 @@
 #include <wx/textctrl.h>
 #include <wx/weakref.h>
 
-const PontiroLanguage g_languages[LANGUAGE_COUNT] = {
+const PontiroLanguage g_languages[kLanguageCount] = {
     {wxLANGUAGE_GERMAN, "Deutsch", "de"},
     {wxLANGUAGE_ENGLISH, "English", "en"},
     {wxLANGUAGE_SPANISH, "Espa\xc3\xb1ol", "es"},

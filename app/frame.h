@@ -4,7 +4,7 @@
 #ifndef PONTIRO_APP_FRAME_H
 #define PONTIRO_APP_FRAME_H
 
-#include "app/transparentstatictext.h"
+#include "app/backgroundprovider.h"
 
 #include <wx/frame.h>
 #include <wx/string.h>
@@ -29,6 +29,7 @@ class wxTextCtrl;
 class wxThreadEvent;
 class wxTimerEvent;
 
+class CTransparentStaticText;
 class VDXRDEV;
 class wxHTTPBuilder;
 class CONNECTINGTHREAD;
@@ -77,8 +78,13 @@ struct PontiroLanguage
     const char* displayName; // UTF-8, never translated
     const char* code;        // stored in the configuration
 };
-extern const PontiroLanguage g_languages[4];
-constexpr int LANGUAGE_COUNT = 4;
+constexpr int kLanguageCount = 4;
+extern const PontiroLanguage g_languages[kLanguageCount];
+
+// The frame's timer: its period while connecting or updating, and the ticks
+// a connection may take before the device counts as not found.
+constexpr int kTimerPeriodMs = 100;
+constexpr int kConnectTickLimit = 100;
 
 // Deletes the synchronisation's objects where their classes are complete
 // (the run's source file), so this header only needs their names.
@@ -129,8 +135,6 @@ public:
 
     // The run (frame_run.cpp).
     void StartRun();
-    bool StartDownload();
-    void StartUpload();
 
     // Clears the page area, destroying its windows, and forgets the gauge
     // that went with them.
@@ -138,7 +142,11 @@ public:
     // Sets the title (already translated), wraps it and lays out its row.
     void SetTitleText(const wxString& title);
 
-protected:
+private:
+    // The tests, the demo and the benchmark read the window's state through
+    // it, and act on the window only as a user would.
+    friend class PontiroFrameDriver;
+
     // Construction and painting, Cancel, language (frame.cpp).
     void OnPaint(wxPaintEvent& event);
     void OnCancel(wxCommandEvent& event);
@@ -157,8 +165,15 @@ protected:
     void OnDownloadStepBegin(wxThreadEvent& event);
     void OnDownloadStepEnd(wxThreadEvent& event);
 
+    // The run's two halves (frame_run.cpp).
+    bool StartDownload();
+    void StartUpload();
     // The shared start of a download or upload step (frame_run.cpp).
     void BeginStep(int step, std::map<int, wxString>& texts);
+    // The two result pages that arise in more than one place
+    // (frame_results.cpp).
+    void ShowNoInternetPage();
+    void ShowUpdateFailedPage();
 
     // Ends the worker threads and releases the device: the first steps of
     // destruction (frame_run.cpp).
@@ -230,9 +245,6 @@ protected:
     bool m_useProxy = false;
     bool m_useMemoryCard = false;
 
-private:
-    // The end-to-end tests drive the window as a user would.
-    friend class PontiroFrameDriver;
     wxDECLARE_EVENT_TABLE();
 };
 

@@ -50,7 +50,7 @@ void wxPontiroFrame::LoadConfiguration()
     const wxFileConfig& config = *m_config;
 
     const wxString code = ReadText(config, "Pontiro/language");
-    for (int row = 0; row < LANGUAGE_COUNT; ++row)
+    for (int row = 0; row < kLanguageCount; ++row)
     {
         if (code == g_languages[row].code)
             m_languageIndex = row;

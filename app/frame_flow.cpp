@@ -95,7 +95,7 @@ void wxPontiroFrame::BeginConnecting()
         m_connectingThread = std::move(thread);
     else
         delete thread.release(); // never ran: nothing to join
-    m_timer.Start(100, wxTIMER_CONTINUOUS);
+    m_timer.Start(kTimerPeriodMs, wxTIMER_CONTINUOUS);
 }
 
 void wxPontiroFrame::EndConnecting()

@@ -2,6 +2,8 @@
 #include "app/frame.h"
 
 #include "app/ids.h"
+#include "app/transparentstatictext.h"
+#include "sync/syncdefs.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -131,12 +133,12 @@ void wxPontiroFrame::ShowLoginPage()
     wxString note;
     switch (m_deviceKind)
     {
-    case 1:
+    case DEVICE_KIND_OSELAN:
         speedCamLabel = _("Up to date fixed and mobile speed cameras");
         note = _("In order to get your address book from Kelvonet, you have to be a registered "
                  "user of Brevane.");
         break;
-    case 2:
+    case DEVICE_KIND_TARVIK:
         speedCamLabel = _("Up to date fixed speed cameras");
         note = _("In order to update the speed cameras or your address book from Kelvonet, you "
                  "have to be a registered user of Brevane.");

@@ -1,6 +1,8 @@
 // The pages that end a connection or a run.
 #include "app/frame.h"
 
+#include "app/transparentstatictext.h"
+
 #include <wx/button.h>
 #include <wx/intl.h>
 #include <wx/sizer.h>
@@ -35,6 +37,22 @@ void wxPontiroFrame::ShowResultPage(const wxString& title, const wxString& messa
 
     m_resultCode = code;
     m_pageState = PAGE_RESULT;
+}
+
+// Each of these two arises in two places: where its thread could not start
+// and where it failed.
+void wxPontiroFrame::ShowNoInternetPage()
+{
+    ShowResultPage(_("Internet connection problem"),
+                   _("Could not connect to the internet. Verify you network connection and try again later."),
+                   RESULT_NO_INTERNET, true);
+}
+
+void wxPontiroFrame::ShowUpdateFailedPage()
+{
+    ShowResultPage(_("Synchronization not successful"),
+                   _("Updating the data not successful for unknown reason. Please try again later."),
+                   RESULT_UPDATE_FAILED, false);
 }
 
 void wxPontiroFrame::ShowDonePage()

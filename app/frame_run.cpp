@@ -2,6 +2,7 @@
 // the worker threads use.
 #include "app/dialogs.h"
 #include "app/frame.h"
+#include "app/transparentstatictext.h"
 
 #include "device/vdxrdevrapi.h"
 #include "http/httpbuilder.h"
@@ -110,7 +111,7 @@ void wxPontiroFrame::StartRun()
     ClearPage();
     ShowUpdatingPage();
     m_nextButton->Disable();
-    m_timer.Start(100, wxTIMER_CONTINUOUS);
+    m_timer.Start(kTimerPeriodMs, wxTIMER_CONTINUOUS);
     StartDownload();
     SaveConfiguration();
 }
@@ -158,9 +159,7 @@ bool wxPontiroFrame::StartDownload()
         delete thread.release(); // never ran: nothing to join
         m_request.reset();
         m_timer.Stop();
-        ShowResultPage(_("Internet connection problem"),
-                       _("Could not connect to the internet. Verify you network connection and try again later."),
-                       RESULT_NO_INTERNET, true);
+        ShowNoInternetPage();
         return false;
     }
     m_downloadThread = std::move(thread);
@@ -193,9 +192,7 @@ void wxPontiroFrame::StartUpload()
     if (!thread || thread->Run() != wxTHREAD_NO_ERROR)
     {
         delete thread.release(); // never ran: nothing to join
-        ShowResultPage(_("Synchronization not successful"),
-                       _("Updating the data not successful for unknown reason. Please try again later."),
-                       RESULT_UPDATE_FAILED, false);
+        ShowUpdateFailedPage();
         return;
     }
     m_uploadThread = std::move(thread);
@@ -215,7 +212,7 @@ void wxPontiroFrame::OnTimer(wxTimerEvent&)
         return;
 
     ++m_connectTicks;
-    if (m_connectTicks < 100)
+    if (m_connectTicks < kConnectTickLimit)
     {
         if (m_gauge)
             m_gauge->SetValue(m_connectTicks);
@@ -316,9 +313,7 @@ void wxPontiroFrame::OnDownloadStepEnd(wxThreadEvent& event)
                        RESULT_SERVER_PROBLEM, false);
         break;
     default:
-        ShowResultPage(_("Internet connection problem"),
-                       _("Could not connect to the internet. Verify you network connection and try again later."),
-                       RESULT_NO_INTERNET, true);
+        ShowNoInternetPage();
         break;
     }
     m_request.reset();
@@ -346,11 +341,14 @@ void wxPontiroFrame::OnUploadStepEnd(wxThreadEvent& event)
     }
     // A run the device had no room for touched nothing; the sizes tell the
     // user how much to free.
-    const wxString message =
-        m_uploadThread->IsShortOfRoom()
-            ? wxString::Format(_("There is not enough free space on the device: %s are needed, %s are free."),
-                               Megabytes(m_uploadThread->GetRoomNeeded(), true),
-                               Megabytes(m_uploadThread->GetRoomFree(), false))
-            : _("Updating the data not successful for unknown reason. Please try again later.");
-    ShowResultPage(_("Synchronization not successful"), message, RESULT_UPDATE_FAILED, false);
+    if (m_uploadThread->IsShortOfRoom())
+    {
+        ShowResultPage(_("Synchronization not successful"),
+                       wxString::Format(_("There is not enough free space on the device: %s are needed, %s are free."),
+                                        Megabytes(m_uploadThread->GetRoomNeeded(), true),
+                                        Megabytes(m_uploadThread->GetRoomFree(), false)),
+                       RESULT_UPDATE_FAILED, false);
+        return;
+    }
+    ShowUpdateFailedPage();
 }

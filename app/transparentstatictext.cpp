@@ -1,5 +1,7 @@
 #include "app/transparentstatictext.h"
 
+#include "app/backgroundprovider.h"
+
 #include <wx/bitmap.h>
 #include <wx/dcclient.h>
 #include <wx/tokenzr.h>

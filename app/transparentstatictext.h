@@ -4,23 +4,13 @@
 
 #include <wx/generic/stattextg.h>
 
-class wxBitmap;
 class wxPaintEvent;
-
-// A window that paints a picture at its client origin as its background.
-// Transparent texts on it copy the part of the picture they cover.
-class CBackgroundProvider
-{
-public:
-    virtual ~CBackgroundProvider() = default;
-    virtual const wxBitmap* GetBackgroundPicture() const = 0;
-};
 
 // Native labels on GTK paint a box in their background colour and cannot be
 // made see-through without a compositor, so this is built on the generic
-// label: it paints the covered part of the parent's picture (or, for a
-// parent without one, its background colour) and then the label's lines in
-// black, one below the other, empty lines included.
+// label: it paints the covered part of the parent's picture (a
+// CBackgroundProvider's; for another parent, its background colour) and then
+// the label's lines in black, one below the other, empty lines included.
 class CTransparentStaticText : public wxGenericStaticText
 {
 public:

@@ -7,8 +7,6 @@
 
 #include "app/frame.h"
 
-#include <wx/init.h>
-
 #include <cstdio>
 
 namespace
@@ -74,6 +72,6 @@ int main(int argc, char** argv)
             driver.RunUntil([&] { return !driver.IsOpen(); }, 10);
         }
     }
-    wxEntryCleanup();
+    StopToolkitForDriver();
     return result;
 }

@@ -21,7 +21,6 @@
 
 #include <wx/event.h>
 #include <wx/eventfilter.h>
-#include <wx/init.h>
 
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -375,6 +374,6 @@ int main(int argc, char** argv)
     std::printf("  peak memory: %.1f MiB (idle %.1f MiB, content %ld MiB; (peak - idle) / content = %.2f)\n",
                 peakKiB / 1024.0, idleKiB / 1024.0, mib, (peakKiB - idleKiB) / 1024.0 / static_cast<double>(mib));
     std::printf("machine: %s\n", MachineLoad().c_str());
-    wxEntryCleanup();
+    StopToolkitForDriver();
     return 0;
 }

@@ -63,16 +63,16 @@ TEST_P(ConfigTest, LoadAndSave)
 {
     const ConfigCase& c = GetParam();
     WriteIni(c.ini);
-    TestFrame* frame = CreateFrame();
+    CreateFrame();
     EXPECT_TRUE(m_boxes.empty());
 
-    EXPECT_EQ(frame->m_languageIndex, c.languageIndex);
-    EXPECT_EQ(frame->m_languageChoice->GetSelection(), c.languageIndex);
-    EXPECT_EQ(frame->m_useProxy, c.useProxy);
-    EXPECT_EQ(frame->m_proxyHost, c.proxyHost);
-    EXPECT_EQ(frame->m_proxyPort, c.proxyPort);
-    EXPECT_EQ(frame->m_useMemoryCard, c.useMemoryCard);
-    EXPECT_EQ(frame->m_memoryCardCheck->GetValue(), c.useMemoryCard);
+    EXPECT_EQ(m_driver->LanguageIndex(), c.languageIndex);
+    EXPECT_EQ(m_driver->LanguageChoice()->GetSelection(), c.languageIndex);
+    EXPECT_EQ(m_driver->UseProxy(), c.useProxy);
+    EXPECT_EQ(m_driver->ProxyHost(), c.proxyHost);
+    EXPECT_EQ(m_driver->ProxyPort(), c.proxyPort);
+    EXPECT_EQ(m_driver->UseMemoryCard(), c.useMemoryCard);
+    EXPECT_EQ(m_driver->MemoryCardCheck()->GetValue(), c.useMemoryCard);
 
     DestroyFrame();
     EXPECT_EQ(IniValue("proxy/useproxy"), c.savedUseProxy);
@@ -97,13 +97,18 @@ TEST_F(WizardTest, CredentialsAreSealedAndNeverInClear)
     WriteIni(PontiroIni()
                  .Set("addressbook", "username", Sealed(email))
                  .Set("addressbook", "password", Sealed("s3cret")));
-    TestFrame* frame = CreateFrame();
-    EXPECT_EQ(frame->m_email, wxString::FromUTF8(email));
-    EXPECT_EQ(frame->m_password, "s3cret");
+    wxPontiroFrame* frame = CreateFrame();
+    EXPECT_EQ(m_driver->Email(), wxString::FromUTF8(email));
+    EXPECT_EQ(m_driver->Password(), "s3cret");
 
-    // The user types a new address and clears the password.
-    frame->m_email = "new.user@example.org";
-    frame->m_password.clear();
+    // The user types a new address and clears the password on the login
+    // page, and the run takes them (it finds nothing to fetch).
+    frame->OpenLoginPage();
+    m_driver->SetContent(true, false); // the fields take input
+    m_driver->SetLogin("new.user@example.org", "");
+    m_driver->SetContent(false, false);
+    frame->StartRun();
+    ASSERT_EQ(m_driver->Email(), "new.user@example.org");
     frame->SaveConfiguration();
     DestroyFrame();
 
@@ -123,19 +128,23 @@ TEST_F(WizardTest, InstallationSettingsAreReadNotWritten)
              "[speedcam]\nhostname=sc.example\ndir=Radar\nfilename=cams.dat\nfilenamev2=cams2.dat\n"
              "filenamestatic=static.dat\nurl=/BtoB/PND/\n"
              "[20minutes]\nhostname=rb.example\ndir=Roadbook\nfilename=rb.dat\nurl=/rb\n");
-    TestFrame* frame = CreateFrame();
+    wxPontiroFrame* frame = CreateFrame();
     const std::map<int, wxString> hosts = {{0, "ab.example"}, {1, "sc.example"}, {2, "rb.example"}};
     const std::map<int, wxString> dirs = {{0, "Contacts"}, {1, "Radar"}, {2, "Roadbook"}};
     const std::map<int, wxString> files = {
         {0, "book.dat"}, {1, "cams.dat"}, {2, "rb.dat"}, {3, "cams2.dat"}, {4, "static.dat"}};
     const std::map<int, wxString> urls = {{0, "/BtoB/PND/session"}, {1, "/BtoB/PND/"}, {2, "/rb"}};
-    EXPECT_EQ(frame->m_hostNames, hosts);
-    EXPECT_EQ(frame->m_dirs, dirs);
-    EXPECT_EQ(frame->m_fileNames, files);
-    EXPECT_EQ(frame->m_urls, urls);
+    EXPECT_EQ(m_driver->HostNames(), hosts);
+    EXPECT_EQ(m_driver->Dirs(), dirs);
+    EXPECT_EQ(m_driver->FileNames(), files);
+    EXPECT_EQ(m_driver->Urls(), urls);
 
-    // Changed in memory, they are still not written.
-    frame->m_hostNames[0] = "changed.example";
+    // Changed in memory, they are still not written: the window loads a host
+    // its file then no longer has.
+    m_driver->Configuration()->Write("addressbook/hostname", "changed.example");
+    frame->LoadConfiguration();
+    m_driver->Configuration()->Write("addressbook/hostname", "ab.example");
+    ASSERT_EQ(m_driver->HostNames().at(0), "changed.example");
     frame->SaveConfiguration();
     DestroyFrame();
     EXPECT_EQ(IniValue("addressbook/hostname"), "ab.example");
@@ -144,15 +153,15 @@ TEST_F(WizardTest, InstallationSettingsAreReadNotWritten)
 TEST_F(WizardTest, MissingInstallationSettingsAreEmpty)
 {
     WriteIni(PontiroIni().Language("en"));
-    TestFrame* frame = CreateFrame();
+    CreateFrame();
     for (int key : {0, 1, 2})
     {
-        EXPECT_EQ(frame->m_hostNames.at(key), "");
-        EXPECT_EQ(frame->m_urls.at(key), "");
-        EXPECT_EQ(frame->m_dirs.at(key), "");
+        EXPECT_EQ(m_driver->HostNames().at(key), "");
+        EXPECT_EQ(m_driver->Urls().at(key), "");
+        EXPECT_EQ(m_driver->Dirs().at(key), "");
     }
-    EXPECT_EQ(frame->m_fileNames.size(), 5u);
-    EXPECT_EQ(frame->m_uploadTexts.at(CONTENT_ROADBOOK),
+    EXPECT_EQ(m_driver->FileNames().size(), 5u);
+    EXPECT_EQ(m_driver->UploadTexts().at(CONTENT_ROADBOOK),
               "Uploading 20 minutes weekend roadbook to device...");
 }
 
@@ -166,20 +175,20 @@ TEST_F(WizardTest, TwoLoadsAreOneLoad)
                  .Set("proxy", "port", "3128")
                  .Set("addressbook", "username", Sealed("a@b.c"))
                  .Set("addressbook", "hostname", "h"));
-    TestFrame* frame = CreateFrame();
+    wxPontiroFrame* frame = CreateFrame();
     // Back to the file as it was before the start-up's save normalised it.
-    frame->m_config->Write("proxy/useproxy", true);
+    m_driver->Configuration()->Write("proxy/useproxy", true);
     frame->LoadConfiguration();
-    auto snapshot = [frame] {
-        return std::make_tuple(frame->m_languageIndex, frame->m_email, frame->m_password,
-                               frame->m_useMemoryCard, frame->m_useProxy, frame->m_proxyHost,
-                               frame->m_proxyPort, frame->m_hostNames, frame->m_dirs,
-                               frame->m_fileNames, frame->m_urls, frame->m_downloadTexts,
-                               frame->m_uploadTexts);
+    auto snapshot = [this] {
+        return std::make_tuple(m_driver->LanguageIndex(), m_driver->Email(), m_driver->Password(),
+                               m_driver->UseMemoryCard(), m_driver->UseProxy(), m_driver->ProxyHost(),
+                               m_driver->ProxyPort(), m_driver->HostNames(), m_driver->Dirs(),
+                               m_driver->FileNames(), m_driver->Urls(), m_driver->DownloadTexts(),
+                               m_driver->UploadTexts());
     };
     const auto once = snapshot();
     frame->LoadConfiguration();
     EXPECT_TRUE(once == snapshot());
-    EXPECT_EQ(frame->m_proxyPort, 3128);
-    EXPECT_FALSE(frame->m_useProxy);
+    EXPECT_EQ(m_driver->ProxyPort(), 3128);
+    EXPECT_FALSE(m_driver->UseProxy());
 }

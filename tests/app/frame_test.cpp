@@ -32,7 +32,7 @@ const std::string kWelcomeEn =
 TEST_F(WizardTest, WindowIsFixedAtThePictureSize)
 {
     WriteIni(PontiroIni().Language("en"));
-    TestFrame* frame = CreateFrame();
+    wxPontiroFrame* frame = CreateFrame();
     frame->Show();
     Pump(100);
 
@@ -61,11 +61,11 @@ TEST_F(WizardTest, WindowIsFixedAtThePictureSize)
         }
     }
     EXPECT_EQ(lines, 2);
-    EXPECT_EQ(frame->m_cancelButton->GetId(), int(ID_CANCEL));
-    EXPECT_EQ(frame->m_nextButton->GetId(), int(ID_NEXT));
-    EXPECT_EQ(frame->m_cancelButton->GetLabel(), "Cancel");
-    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Next");
-    EXPECT_EQ(frame->m_titleText->GetName(), "staticText");
+    EXPECT_EQ(m_driver->CancelButton()->GetId(), int(ID_CANCEL));
+    EXPECT_EQ(m_driver->NextButton()->GetId(), int(ID_NEXT));
+    EXPECT_EQ(m_driver->CancelButton()->GetLabel(), "Cancel");
+    EXPECT_EQ(m_driver->NextButton()->GetLabel(), "Next");
+    EXPECT_EQ(m_driver->TitleText()->GetName(), "staticText");
     EXPECT_TRUE(m_boxes.empty());
 }
 
@@ -84,7 +84,7 @@ TEST_F(WizardTest, IdsAndEventTypesAreDistinctAndStable)
 
 TEST_F(WizardTest, StartWithoutConfigurationFile)
 {
-    TestFrame* frame = CreateFrame();
+    CreateFrame();
 
     // No locale exists yet when the file is missed, so the text is English.
     ASSERT_EQ(m_boxes.size(), 1u);
@@ -94,12 +94,12 @@ TEST_F(WizardTest, StartWithoutConfigurationFile)
     EXPECT_TRUE(m_boxes[0].style & wxCENTRE);
 
     // Then the wizard runs in German, row 0.
-    EXPECT_EQ(frame->m_languageIndex, 0);
-    EXPECT_EQ(frame->m_languageChoice->GetSelection(), 0);
-    EXPECT_EQ(frame->m_languageChoice->GetStringSelection(), "Deutsch");
-    EXPECT_EQ(frame->m_cancelButton->GetLabel(), "Abbrechen");
-    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Weiter");
-    EXPECT_EQ(frame->m_pageState, PAGE_WELCOME);
+    EXPECT_EQ(m_driver->LanguageIndex(), 0);
+    EXPECT_EQ(m_driver->LanguageChoice()->GetSelection(), 0);
+    EXPECT_EQ(m_driver->LanguageChoice()->GetStringSelection(), "Deutsch");
+    EXPECT_EQ(m_driver->CancelButton()->GetLabel(), "Abbrechen");
+    EXPECT_EQ(m_driver->NextButton()->GetLabel(), "Weiter");
+    EXPECT_EQ(m_driver->PageState(), PAGE_WELCOME);
     // Nothing reaches the disk before the window is gone.
     EXPECT_EQ(ReadIniText(), "");
 
@@ -135,14 +135,12 @@ TEST_F(WizardTest, FolderNamedLikeTheFileIsNoConfiguration)
 TEST_F(WizardTest, CancelClosesTheWindowAndWritesTheFile)
 {
     WriteIni(PontiroIni().Language("es"));
-    TestFrame* frame = CreateFrame();
-    EXPECT_EQ(frame->m_cancelButton->GetLabel(), "Cancelar");
+    wxPontiroFrame* frame = CreateFrame();
+    EXPECT_EQ(m_driver->CancelButton()->GetLabel(), "Cancelar");
 
-    wxCommandEvent click(wxEVT_BUTTON, ID_CANCEL);
-    click.SetEventObject(frame->m_cancelButton);
-    frame->m_cancelButton->GetEventHandler()->ProcessEvent(click);
+    m_driver->ClickCancel();
     EXPECT_TRUE(wxTheApp->IsScheduledForDestruction(frame));
-    m_frame = nullptr; // the toolkit deletes it
+    // The toolkit deletes it.
     Pump(50);
 
     EXPECT_EQ(IniValue("Pontiro/language"), "es");
@@ -152,11 +150,11 @@ TEST_F(WizardTest, CancelClosesTheWindowAndWritesTheFile)
 TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
 {
     WriteIni(PontiroIni().Language("de").MemoryCard(false));
-    TestFrame* frame = CreateFrame();
-    EXPECT_EQ(DescribePage(frame->m_contentSizer)[1], "text:Sprache :");
+    CreateFrame();
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer())[1], "text:Sprache :");
 
     // An unsaved click on the option is not what the rebuilt page shows.
-    frame->m_memoryCardCheck->SetValue(true);
+    m_driver->MemoryCardCheck()->SetValue(true);
 
     const struct
     {
@@ -175,7 +173,7 @@ TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.code);
-        wxChoice* choice = frame->m_languageChoice;
+        wxChoice* choice = m_driver->LanguageChoice();
         choice->SetSelection(c.row);
         wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
         chosen.SetEventObject(choice);
@@ -186,30 +184,28 @@ TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
         // The page is rebuilt once the choice's event has returned.
         Pump(0);
 
-        EXPECT_EQ(frame->m_languageIndex, c.row);
+        EXPECT_EQ(m_driver->LanguageIndex(), c.row);
         EXPECT_FALSE(before) << "the page was not rebuilt";
-        EXPECT_EQ(frame->m_languageChoice->GetSelection(), c.row);
-        const std::vector<std::string> page = DescribePage(frame->m_contentSizer);
+        EXPECT_EQ(m_driver->LanguageChoice()->GetSelection(), c.row);
+        const std::vector<std::string> page = DescribePage(m_driver->ContentSizer());
         ASSERT_EQ(page.size(), 5u);
         EXPECT_EQ(page[1], c.language);
         EXPECT_EQ(page[2], "choice:Deutsch|English|Espa\xc3\xb1ol|Fran\xc3\xa7" "ais@" +
                                std::to_string(c.row));
         EXPECT_EQ(page[3], "check:0");
-        wxString title = frame->m_titleText->GetLabel();
+        wxString title = m_driver->TitleText()->GetLabel();
         title.Replace("\n", " ");
         EXPECT_EQ(title, wxString::FromUTF8(c.title));
-        EXPECT_EQ(frame->m_cancelButton->GetLabel(), wxString::FromUTF8(c.cancel));
+        EXPECT_EQ(m_driver->CancelButton()->GetLabel(), wxString::FromUTF8(c.cancel));
         // Saved and read again: the configuration and the progress texts
         // follow the new language.
-        EXPECT_EQ(frame->m_config->Read("Pontiro/language", wxString()), c.code);
-        EXPECT_EQ(frame->m_downloadTexts[CONTENT_ADDRESSBOOK],
+        EXPECT_EQ(m_driver->Configuration()->Read("Pontiro/language", wxString()), c.code);
+        EXPECT_EQ(m_driver->DownloadTexts().at(CONTENT_ADDRESSBOOK),
                   wxGetTranslation("Downloading addressbook..."));
     }
-    EXPECT_EQ(frame->m_downloadTexts[CONTENT_ADDRESSBOOK], "Adressbuch wird heruntergeladen...");
+    EXPECT_EQ(m_driver->DownloadTexts().at(CONTENT_ADDRESSBOOK), "Adressbuch wird heruntergeladen...");
 
-    frame->m_languageChoice->SetSelection(3);
-    wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
-    frame->ProcessWindowEvent(chosen);
+    m_driver->ChooseLanguage(3);
     DestroyFrame();
     EXPECT_EQ(IniValue("Pontiro/language"), "fr");
     EXPECT_EQ(IniValue("Pontiro/usememorycard"), "0");
@@ -221,18 +217,18 @@ TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
 TEST_F(WizardTest, ChoosingALanguageInTheNativeControl)
 {
     WriteIni(PontiroIni().Language("en"));
-    TestFrame* frame = CreateFrame();
+    wxPontiroFrame* frame = CreateFrame();
     frame->Show();
     Pump(100);
     // Rows a user reaches with one key each: the last, the first, then down.
     for (int row : {3, 0, 1, 2})
     {
-        ASSERT_TRUE(ChooseNatively(frame->m_languageChoice, row)) << row;
+        ASSERT_TRUE(ChooseNatively(m_driver->LanguageChoice(), row)) << row;
         Pump(50);
-        EXPECT_EQ(frame->m_languageIndex, row);
-        EXPECT_EQ(frame->m_languageChoice->GetSelection(), row);
+        EXPECT_EQ(m_driver->LanguageIndex(), row);
+        EXPECT_EQ(m_driver->LanguageChoice()->GetSelection(), row);
     }
-    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Siguiente");
+    EXPECT_EQ(m_driver->NextButton()->GetLabel(), "Siguiente");
 }
 
 TEST_F(WizardTest, EmptyTextStaysEmptyWithACatalog)
@@ -248,9 +244,9 @@ TEST_F(WizardTest, MissingCatalogLeavesTextsUntranslated)
 {
     wxFileName::Rmdir(m_folder + "/fr", wxPATH_RMDIR_RECURSIVE);
     WriteIni(PontiroIni().Language("fr"));
-    TestFrame* frame = CreateFrame();
+    CreateFrame();
     EXPECT_TRUE(m_boxes.empty());
-    EXPECT_EQ(frame->m_languageIndex, 3);
-    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Next");
-    EXPECT_EQ(DescribePage(frame->m_contentSizer)[0], kWelcomeEn);
+    EXPECT_EQ(m_driver->LanguageIndex(), 3);
+    EXPECT_EQ(m_driver->NextButton()->GetLabel(), "Next");
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer())[0], kWelcomeEn);
 }

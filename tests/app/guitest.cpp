@@ -18,6 +18,7 @@
 
 #include "app/pictures.h"
 #include "tests/app/native.h"
+#include "sync/navfolder.h"
 #include "tests/support/files.h"
 #include "tests/support/pontiroini.h"
 #include "tests/support/scratchfolder.h"
@@ -58,6 +59,9 @@ void WizardTest::SetUp()
     m_previousFolder = wxGetCwd().ToStdString();
     ASSERT_TRUE(wxSetWorkingDirectory(m_folder));
     CopyCatalogs(m_folder);
+    // Each test is a fresh start of the program.
+    g_firstStart = true;
+    g_navFolder = kNavFolderDefault;
 
     SetMessageBoxHook([this](const wxString& message, const wxString& caption, long style) {
         m_boxes.push_back({message, caption, style});
@@ -68,8 +72,7 @@ void WizardTest::SetUp()
 
 void WizardTest::TearDown()
 {
-    if (m_frame)
-        DestroyFrame();
+    DestroyFrame();
     SetMessageBoxHook({});
     SetDirSelectorHook({});
     wxSetWorkingDirectory(m_previousFolder);
@@ -103,30 +106,15 @@ wxString WizardTest::IniValue(const wxString& key) const
     return file.Read(key, &value) ? value : wxString("<missing>");
 }
 
-TestFrame* WizardTest::CreateFrame()
+wxPontiroFrame* WizardTest::CreateFrame()
 {
-    m_frame = new TestFrame;
-    return m_frame;
+    m_driver = std::make_unique<PontiroFrameDriver>(false);
+    return m_driver->Frame();
 }
 
 void WizardTest::DestroyFrame()
 {
-    m_frame->Destroy();
-    m_frame = nullptr;
-    Pump(0);
-}
-
-void Pump(int ms)
-{
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    do
-    {
-        wxTheApp->Yield(true);
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->ProcessIdle();
-        if (ms > 0)
-            wxMilliSleep(10);
-    } while (wxGetLocalTimeMillis() < end);
+    m_driver.reset();
 }
 
 std::vector<wxWindow*> WindowsOf(wxSizer* sizer)

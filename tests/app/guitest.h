@@ -1,10 +1,12 @@
-// Shared pieces of the wizard window's tests: a frame whose members the
-// tests may read, a fixture with its own working folder and answered
-// dialogs, and helpers to look at the screen.
+// Shared pieces of the wizard window's tests: a fixture with its own working
+// folder, answered dialogs and the program's window with the driver that
+// reads it, and helpers to look at the screen.
 #ifndef PONTIRO_TESTS_APP_GUITEST_H
 #define PONTIRO_TESTS_APP_GUITEST_H
 
 #include "app/frame.h"
+#include "app/transparentstatictext.h"
+#include "driver/wizarddriver.h"
 
 #include <gtest/gtest.h>
 
@@ -19,53 +21,6 @@
 class wxWindow;
 class PontiroIni;
 class ScratchFolder;
-
-// The wizard window with its state open to the tests.
-class TestFrame : public wxPontiroFrame
-{
-public:
-    TestFrame() : wxPontiroFrame(nullptr, "Pontiro 2.5") {}
-
-    using wxPontiroFrame::OnCancel;
-    using wxPontiroFrame::OnLanguage;
-
-    using wxPontiroFrame::m_addressBookCheck;
-    using wxPontiroFrame::m_addressBookSelected;
-    using wxPontiroFrame::m_browseButton;
-    using wxPontiroFrame::m_cancelButton;
-    using wxPontiroFrame::m_config;
-    using wxPontiroFrame::m_contentSizer;
-    using wxPontiroFrame::m_deviceKind;
-    using wxPontiroFrame::m_dirs;
-    using wxPontiroFrame::m_downloadTexts;
-    using wxPontiroFrame::m_email;
-    using wxPontiroFrame::m_emailText;
-    using wxPontiroFrame::m_fileNames;
-    using wxPontiroFrame::m_folderText;
-    using wxPontiroFrame::m_gauge;
-    using wxPontiroFrame::m_hostNames;
-    using wxPontiroFrame::m_languageChoice;
-    using wxPontiroFrame::m_languageIndex;
-    using wxPontiroFrame::m_locale;
-    using wxPontiroFrame::m_memoryCardCheck;
-    using wxPontiroFrame::m_messageText;
-    using wxPontiroFrame::m_nextButton;
-    using wxPontiroFrame::m_pageState;
-    using wxPontiroFrame::m_password;
-    using wxPontiroFrame::m_passwordText;
-    using wxPontiroFrame::m_proxyHost;
-    using wxPontiroFrame::m_proxyPort;
-    using wxPontiroFrame::m_resultCode;
-    using wxPontiroFrame::m_secondSpeedCamFile;
-    using wxPontiroFrame::m_speedCamCheck;
-    using wxPontiroFrame::m_speedCamSelected;
-    using wxPontiroFrame::m_timer;
-    using wxPontiroFrame::m_titleText;
-    using wxPontiroFrame::m_uploadTexts;
-    using wxPontiroFrame::m_urls;
-    using wxPontiroFrame::m_useMemoryCard;
-    using wxPontiroFrame::m_useProxy;
-};
 
 struct RecordedBox
 {
@@ -92,13 +47,15 @@ protected:
     // One entry of the file on disk; "<missing>" when it is not there.
     wxString IniValue(const wxString& key) const;
 
-    TestFrame* CreateFrame();
+    // The program's window, made the way the program makes it (not shown);
+    // m_driver reads it.
+    wxPontiroFrame* CreateFrame();
     // Closes the frame the toolkit's way and lets it be deleted, which
     // writes the configuration.
     void DestroyFrame();
 
     std::string m_folder;
-    TestFrame* m_frame = nullptr;
+    std::unique_ptr<PontiroFrameDriver> m_driver;
     std::vector<RecordedBox> m_boxes;
 
 private:
@@ -106,8 +63,11 @@ private:
     std::string m_previousFolder;
 };
 
-// Runs the event loop for about `ms` milliseconds.
-void Pump(int ms);
+// Runs the toolkit's events for about `ms` milliseconds (the driver's pump).
+inline void Pump(int ms)
+{
+    PumpToolkit(ms / 1000.0);
+}
 
 // The windows of a sizer and its nested sizers, in order.
 std::vector<wxWindow*> WindowsOf(wxSizer* sizer);

@@ -5,7 +5,7 @@
 // So the test fails on any GLib warning or critical written meanwhile.
 #include "tests/app/guitest.h"
 
-#include "app/app.h"
+#include "tests/support/pontiroini.h"
 
 #include <wx/choice.h>
 #include <wx/intl.h>
@@ -92,16 +92,6 @@ private:
     int m_saved;
 };
 
-wxChoice* FindChoice(wxWindow* frame)
-{
-    for (wxWindow* child : frame->GetChildren())
-    {
-        if (auto* choice = dynamic_cast<wxChoice*>(child))
-            return choice;
-    }
-    return nullptr;
-}
-
 // Where a row of the choice's drop-down is on the screen; empty while the
 // drop-down is not shown.
 wxRect DropDownRow(wxChoice* choice, int row)
@@ -142,26 +132,15 @@ wxRect DropDownRow(wxChoice* choice, int row)
     return found;
 }
 
-bool PumpUntil(const std::function<bool()>& done, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 20)
-    {
-        if (done())
-            return true;
-        Pump(20);
-    }
-    return done();
-}
-
 } // namespace
 
 TEST_F(WizardTest, LanguagePickedWithTheMouseInTheDropDown)
 {
-    WriteIni("[Pontiro]\nlanguage=en\n");
-    wxPontiroFrame* frame = CreateProgramWindow();
+    WriteIni(PontiroIni().Language("en"));
+    wxPontiroFrame* frame = CreateFrame();
     frame->Show();
     Pump(200);
-    const wxWeakRef<wxChoice> before(FindChoice(frame));
+    const wxWeakRef<wxChoice> before(m_driver->LanguageChoice());
     ASSERT_TRUE(before);
     ASSERT_EQ(before->GetSelection(), 1);
 
@@ -173,27 +152,24 @@ TEST_F(WizardTest, LanguagePickedWithTheMouseInTheDropDown)
     Pump(50);
     mouse.MouseClick();
     wxRect deutsch;
-    const bool opened = PumpUntil([&] { return !(deutsch = DropDownRow(before, 0)).IsEmpty(); }, 5000);
+    const bool opened = RunToolkitUntil([&] { return !(deutsch = DropDownRow(before, 0)).IsEmpty(); }, 5);
     if (opened)
     {
         mouse.MouseMove(deutsch.GetPosition() + wxPoint(deutsch.width / 2, deutsch.height / 2));
         Pump(50);
         mouse.MouseClick();
         // The page is rebuilt with a new choice.
-        PumpUntil([&] { return !before; }, 5000);
+        RunToolkitUntil([&] { return !before; }, 5);
         Pump(200);
     }
     const std::string written = capture.Stop();
 
     ASSERT_TRUE(opened) << "the drop-down did not open";
     EXPECT_FALSE(before) << "the page was not rebuilt";
-    wxChoice* after = FindChoice(frame);
+    wxChoice* after = m_driver->LanguageChoice();
     ASSERT_NE(after, nullptr);
     EXPECT_EQ(after->GetSelection(), 0);
     EXPECT_EQ(wxGetTranslation("Next"), "Weiter");
     EXPECT_EQ(written.find("WARNING **"), std::string::npos) << written;
     EXPECT_EQ(written.find("CRITICAL **"), std::string::npos) << written;
-
-    frame->Destroy();
-    Pump(0);
 }

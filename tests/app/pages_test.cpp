@@ -28,14 +28,27 @@ protected:
         frame = CreateFrame();
     }
 
-    TestFrame* frame = nullptr;
+    // A fresh start of the window on another file.
+    void Restart(const PontiroIni& ini)
+    {
+        DestroyFrame();
+        WriteIni(ini);
+        frame = CreateFrame();
+    }
+
+    wxPontiroFrame* frame = nullptr;
 };
 
-// Every text of a page fits the page area once wrapped.
-void ExpectTextsFit(TestFrame* frame)
+std::string Sealed(const char* text)
 {
-    const int width = frame->m_contentSizer->GetSize().GetWidth();
-    for (wxWindow* window : WindowsOf(frame->m_contentSizer))
+    return SealText(text).utf8_string();
+}
+
+// Every text of a page fits the page area once wrapped.
+void ExpectTextsFit(const PontiroFrameDriver& driver)
+{
+    const int width = driver.ContentSizer()->GetSize().GetWidth();
+    for (wxWindow* window : WindowsOf(driver.ContentSizer()))
     {
         if (dynamic_cast<CTransparentStaticText*>(window))
         {
@@ -54,23 +67,23 @@ TEST_F(PagesTest, Welcome)
         "choice:Deutsch|English|Espa\xc3\xb1ol|Fran\xc3\xa7" "ais@1",
         "check:0",
         kMemoryCardOption};
-    EXPECT_EQ(DescribePage(frame->m_contentSizer), expected);
-    EXPECT_EQ(frame->m_languageChoice->GetId(), int(ID_LANGUAGE));
-    EXPECT_EQ(frame->m_languageChoice->GetName(), "choice");
-    EXPECT_EQ(frame->m_memoryCardCheck->GetName(), "check");
-    EXPECT_EQ(frame->m_memoryCardCheck->GetLabel(), "");
-    EXPECT_NE(frame->m_memoryCardCheck->GetId(), int(ID_CONTENT_CHECK));
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer()), expected);
+    EXPECT_EQ(m_driver->LanguageChoice()->GetId(), int(ID_LANGUAGE));
+    EXPECT_EQ(m_driver->LanguageChoice()->GetName(), "choice");
+    EXPECT_EQ(m_driver->MemoryCardCheck()->GetName(), "check");
+    EXPECT_EQ(m_driver->MemoryCardCheck()->GetLabel(), "");
+    EXPECT_NE(m_driver->MemoryCardCheck()->GetId(), int(ID_CONTENT_CHECK));
     // The introduction is wrapped at 470 pixels.
     CTransparentStaticText* intro =
-        dynamic_cast<CTransparentStaticText*>(WindowsOf(frame->m_contentSizer)[0]);
+        dynamic_cast<CTransparentStaticText*>(WindowsOf(m_driver->ContentSizer())[0]);
     ASSERT_NE(intro, nullptr);
     EXPECT_NE(intro->GetLabel().Find('\n'), wxNOT_FOUND);
     EXPECT_LE(intro->GetBestSize().GetWidth(), 470);
 
     // The stored memory-card setting ticks the option.
-    frame->m_useMemoryCard = true;
+    Restart(PontiroIni().Language("en").MemoryCard(true));
     frame->ShowWelcomePage();
-    EXPECT_EQ(DescribePage(frame->m_contentSizer)[3], "check:1");
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer())[3], "check:1");
 }
 
 TEST_F(PagesTest, MemoryCard)
@@ -81,23 +94,21 @@ TEST_F(PagesTest, MemoryCard)
         "text:Insert your Kelvo navigation memory card to your card reader and browse the Kelvo "
         "directory on the memory card.",
         "field:", "button:..."};
-    EXPECT_EQ(DescribePage(frame->m_contentSizer), expected);
-    ASSERT_NE(frame->m_browseButton, nullptr);
-    EXPECT_EQ(frame->m_browseButton->GetId(), int(ID_BROWSE));
-    EXPECT_TRUE(frame->m_browseButton->HasFlag(wxBU_EXACTFIT));
-    EXPECT_EQ(frame->m_browseButton->GetName(), "button");
-    EXPECT_EQ(frame->m_folderText->GetName(), "text");
-    ExpectTextsFit(frame);
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer()), expected);
+    ASSERT_NE(m_driver->BrowseButton(), nullptr);
+    EXPECT_EQ(m_driver->BrowseButton()->GetId(), int(ID_BROWSE));
+    EXPECT_TRUE(m_driver->BrowseButton()->HasFlag(wxBU_EXACTFIT));
+    EXPECT_EQ(m_driver->BrowseButton()->GetName(), "button");
+    EXPECT_EQ(m_driver->FolderText()->GetName(), "text");
+    ExpectTextsFit(*m_driver);
 
     // "..." is the same in every language.
     frame->ShowWelcomePage();
-    frame->m_languageChoice->SetSelection(3);
-    wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
-    frame->ProcessWindowEvent(chosen);
+    m_driver->ChooseLanguage(3);
     frame->ClearPage();
     frame->ShowMemoryCardPage();
-    EXPECT_EQ(frame->m_browseButton->GetLabel(), "...");
-    EXPECT_EQ(DescribePage(frame->m_contentSizer)[0].substr(0, 22), "text:Ins\xc3\xa9rez la carte");
+    EXPECT_EQ(m_driver->BrowseButton()->GetLabel(), "...");
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer())[0].substr(0, 22), "text:Ins\xc3\xa9rez la carte");
 }
 
 TEST_F(PagesTest, ConnectingAndUpdating)
@@ -116,20 +127,20 @@ TEST_F(PagesTest, ConnectingAndUpdating)
     {
         SCOPED_TRACE(c.name);
         frame->ClearPage();
-        frame->m_nextButton->Enable();
+        m_driver->NextButton()->Enable();
         if (c.connecting)
             frame->ShowConnectingPage();
         else
             frame->ShowUpdatingPage();
         const std::vector<std::string> expected = {"text:Please wait...", "gauge:100"};
-        EXPECT_EQ(DescribePage(frame->m_contentSizer), expected);
-        ASSERT_NE(frame->m_gauge, nullptr);
-        ASSERT_NE(frame->m_messageText, nullptr);
-        EXPECT_EQ(WindowsOf(frame->m_contentSizer)[0], frame->m_messageText);
-        EXPECT_EQ(frame->m_gauge->HasFlag(wxGA_SMOOTH), c.smooth);
-        EXPECT_EQ(frame->m_gauge->GetName(), "gauge");
-        EXPECT_EQ(frame->m_gauge->GetBackgroundColour(), wxColour(119, 182, 0));
-        EXPECT_EQ(frame->m_nextButton->IsEnabled(), c.nextAfter);
+        EXPECT_EQ(DescribePage(m_driver->ContentSizer()), expected);
+        ASSERT_NE(m_driver->Gauge(), nullptr);
+        ASSERT_NE(m_driver->MessageText(), nullptr);
+        EXPECT_EQ(WindowsOf(m_driver->ContentSizer())[0], m_driver->MessageText());
+        EXPECT_EQ(m_driver->Gauge()->HasFlag(wxGA_SMOOTH), c.smooth);
+        EXPECT_EQ(m_driver->Gauge()->GetName(), "gauge");
+        EXPECT_EQ(m_driver->Gauge()->GetBackgroundColour(), wxColour(119, 182, 0));
+        EXPECT_EQ(m_driver->NextButton()->IsEnabled(), c.nextAfter);
     }
 }
 
@@ -159,11 +170,15 @@ TEST_F(PagesTest, LoginByDeviceKind)
     {
         SCOPED_TRACE(testing::Message() << "kind " << c.kind << " speed " << c.speedCam
                                         << " book " << c.addressBook);
-        frame->m_deviceKind = c.kind;
-        frame->m_speedCamSelected = c.speedCam;
-        frame->m_addressBookSelected = c.addressBook;
-        frame->m_email = "user@example.com";
-        frame->m_password = "pw";
+        // A start with a stored login, the device of the kind connected, the
+        // options ticked on the login page.
+        Restart(PontiroIni()
+                    .Language("en")
+                    .Set("addressbook", "username", Sealed("user@example.com"))
+                    .Set("addressbook", "password", Sealed("pw")));
+        m_driver->SetDeviceKind(c.kind);
+        frame->OpenLoginPage();
+        m_driver->SetContent(c.addressBook, c.speedCam);
         frame->ClearPage();
         frame->ShowLoginPage();
 
@@ -177,16 +192,16 @@ TEST_F(PagesTest, LoginByDeviceKind)
             "text:Password :",
             "field:pw",
             c.note};
-        EXPECT_EQ(DescribePage(frame->m_contentSizer), expected);
-        EXPECT_EQ(frame->m_speedCamCheck->GetId(), int(ID_CONTENT_CHECK));
-        EXPECT_EQ(frame->m_addressBookCheck->GetId(), int(ID_CONTENT_CHECK));
-        EXPECT_EQ(frame->m_speedCamCheck->GetLabel(), "");
-        EXPECT_EQ(frame->m_emailText->IsEnabled(), c.loginEnabled);
-        EXPECT_EQ(frame->m_passwordText->IsEnabled(), c.loginEnabled);
-        EXPECT_TRUE(frame->m_passwordText->HasFlag(wxTE_PASSWORD));
-        EXPECT_FALSE(frame->m_emailText->HasFlag(wxTE_PASSWORD));
-        EXPECT_EQ(frame->m_emailText->GetName(), "text");
-        ExpectTextsFit(frame);
+        EXPECT_EQ(DescribePage(m_driver->ContentSizer()), expected);
+        EXPECT_EQ(m_driver->SpeedCamCheck()->GetId(), int(ID_CONTENT_CHECK));
+        EXPECT_EQ(m_driver->AddressBookCheck()->GetId(), int(ID_CONTENT_CHECK));
+        EXPECT_EQ(m_driver->SpeedCamCheck()->GetLabel(), "");
+        EXPECT_EQ(m_driver->EmailText()->IsEnabled(), c.loginEnabled);
+        EXPECT_EQ(m_driver->PasswordText()->IsEnabled(), c.loginEnabled);
+        EXPECT_TRUE(m_driver->PasswordText()->HasFlag(wxTE_PASSWORD));
+        EXPECT_FALSE(m_driver->EmailText()->HasFlag(wxTE_PASSWORD));
+        EXPECT_EQ(m_driver->EmailText()->GetName(), "text");
+        ExpectTextsFit(*m_driver);
     }
 }
 
@@ -194,13 +209,13 @@ TEST_F(PagesTest, MessageAndDoneTexts)
 {
     frame->ClearPage();
     frame->AddMessageText();
-    EXPECT_EQ(DescribePage(frame->m_contentSizer), std::vector<std::string>{"text:"});
-    EXPECT_EQ(WindowsOf(frame->m_contentSizer)[0], frame->m_messageText);
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer()), std::vector<std::string>{"text:"});
+    EXPECT_EQ(WindowsOf(m_driver->ContentSizer())[0], m_driver->MessageText());
 
     frame->ClearPage();
-    EXPECT_EQ(frame->m_messageText, nullptr);
+    EXPECT_EQ(m_driver->MessageText(), nullptr);
     frame->AddDoneText();
-    EXPECT_EQ(DescribePage(frame->m_contentSizer),
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer()),
               std::vector<std::string>{"text:Update done. Enjoy navigation."});
 }
 
@@ -215,15 +230,15 @@ TEST_F(PagesTest, ResultPages)
                  {RESULT_LOGIN_REFUSED, true},   {RESULT_NO_INTERNET, true}};
     for (bool memoryCard : {false, true})
     {
+        Restart(PontiroIni().Language("en").MemoryCard(memoryCard));
         for (const auto& c : cases)
         {
             SCOPED_TRACE(testing::Message() << "code " << c.code << " card " << memoryCard);
             // Coming from a progress page, with Cancel usable.
             frame->ClearPage();
             frame->ShowUpdatingPage();
-            frame->m_cancelButton->Enable();
-            frame->m_nextButton->Disable();
-            frame->m_useMemoryCard = memoryCard;
+            m_driver->CancelButton()->Enable();
+            m_driver->NextButton()->Disable();
 
             frame->ShowResultPage("A title that is long enough to need more than one line",
                                   "The message of this result, long enough to be wrapped at the "
@@ -238,40 +253,44 @@ TEST_F(PagesTest, ResultPages)
                 expected.push_back(memoryCard ? "check:1" : "check:0");
                 expected.push_back(kMemoryCardOption);
             }
-            EXPECT_EQ(DescribePage(frame->m_contentSizer), expected);
-            EXPECT_EQ(frame->m_gauge, nullptr);
-            EXPECT_EQ(frame->m_resultCode, c.code);
-            EXPECT_EQ(frame->m_pageState, PAGE_RESULT);
-            EXPECT_EQ(frame->m_nextButton->GetLabel(), c.retry ? "Retry" : "Finish");
-            EXPECT_TRUE(frame->m_nextButton->IsEnabled());
-            EXPECT_EQ(frame->m_cancelButton->IsEnabled(), c.retry);
-            EXPECT_LE(frame->m_titleText->GetBestSize().GetWidth(), 325);
-            wxString title = frame->m_titleText->GetLabel();
+            EXPECT_EQ(DescribePage(m_driver->ContentSizer()), expected);
+            EXPECT_EQ(m_driver->Gauge(), nullptr);
+            EXPECT_EQ(m_driver->ResultCode(), c.code);
+            EXPECT_EQ(m_driver->PageState(), PAGE_RESULT);
+            EXPECT_EQ(m_driver->NextButton()->GetLabel(), c.retry ? "Retry" : "Finish");
+            EXPECT_TRUE(m_driver->NextButton()->IsEnabled());
+            EXPECT_EQ(m_driver->CancelButton()->IsEnabled(), c.retry);
+            EXPECT_LE(m_driver->TitleText()->GetBestSize().GetWidth(), 325);
+            wxString title = m_driver->TitleText()->GetLabel();
             title.Replace("\n", " ");
             EXPECT_EQ(title, "A title that is long enough to need more than one line");
-            ExpectTextsFit(frame);
+            ExpectTextsFit(*m_driver);
         }
     }
 }
 
 TEST_F(PagesTest, DonePage)
 {
+    // With the timer running (a connection that no device answers) and a
+    // login its file no longer holds.
+    Restart(PontiroIni().Language("en").Set("addressbook", "username", Sealed("done@example.com")));
+    m_driver->Configuration()->Write("addressbook/username", "");
+    m_driver->ClickNext();
+    ASSERT_TRUE(m_driver->IsTimerRunning());
     frame->ClearPage();
     frame->ShowUpdatingPage();
-    frame->m_timer.Start(100);
-    frame->m_email = "done@example.com";
 
     frame->ShowDonePage();
-    EXPECT_FALSE(frame->m_timer.IsRunning());
-    EXPECT_EQ(frame->m_pageState, PAGE_DONE);
-    EXPECT_EQ(frame->m_titleText->GetLabel(), "Kelvo synchronization done");
-    EXPECT_EQ(DescribePage(frame->m_contentSizer),
+    EXPECT_FALSE(m_driver->IsTimerRunning());
+    EXPECT_EQ(m_driver->PageState(), PAGE_DONE);
+    EXPECT_EQ(m_driver->TitleText()->GetLabel(), "Kelvo synchronization done");
+    EXPECT_EQ(DescribePage(m_driver->ContentSizer()),
               std::vector<std::string>{"text:Update done. Enjoy navigation."});
-    EXPECT_EQ(frame->m_gauge, nullptr);
-    EXPECT_FALSE(frame->m_cancelButton->IsEnabled());
-    EXPECT_TRUE(frame->m_nextButton->IsEnabled());
-    EXPECT_EQ(frame->m_nextButton->GetLabel(), "Finish");
+    EXPECT_EQ(m_driver->Gauge(), nullptr);
+    EXPECT_FALSE(m_driver->CancelButton()->IsEnabled());
+    EXPECT_TRUE(m_driver->NextButton()->IsEnabled());
+    EXPECT_EQ(m_driver->NextButton()->GetLabel(), "Finish");
     // The configuration was saved.
-    EXPECT_EQ(frame->m_config->Read("addressbook/username", wxString()),
+    EXPECT_EQ(m_driver->Configuration()->Read("addressbook/username", wxString()),
               SealText("done@example.com"));
 }

@@ -4,6 +4,7 @@
 #include "tests/support/pontiroini.h"
 
 #include "app/ids.h"
+#include "crypt/seal.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -15,7 +16,7 @@ namespace
 class ScreenshotTest : public WizardTest
 {
 protected:
-    void Take(TestFrame* frame, const std::string& name)
+    void Take(wxPontiroFrame* frame, const std::string& name)
     {
         const wxImage shot = Screenshot(frame);
         ASSERT_EQ(shot.GetSize(), wxSize(480, 272));
@@ -26,7 +27,7 @@ protected:
         for (int x = 470; x < 480; ++x)
             EXPECT_EQ(shot.GetRed(x, 2), picture.GetRed(x, 2)) << name;
         // The buttons stand at the bottom, below the page.
-        EXPECT_GT(frame->m_nextButton->GetRect().GetBottom(), 272 - 20) << name;
+        EXPECT_GT(m_driver->NextButton()->GetRect().GetBottom(), 272 - 20) << name;
         // No text is cut off: each one is as big as its lines.
         for (wxWindow* child : frame->GetChildren())
         {
@@ -39,14 +40,17 @@ protected:
         }
     }
 
-    void TakeEveryOtherPage(TestFrame* frame, const std::string& suffix);
+    void TakeEveryOtherPage(wxPontiroFrame* frame, const std::string& suffix);
 };
 }
 
 TEST_F(ScreenshotTest, EveryPage)
 {
-    WriteIni(PontiroIni().Language("de"));
-    TestFrame* frame = CreateFrame();
+    WriteIni(PontiroIni()
+                 .Language("de")
+                 .Set("addressbook", "username", SealText("user@example.com").utf8_string())
+                 .Set("addressbook", "password", SealText("secret").utf8_string()));
+    wxPontiroFrame* frame = CreateFrame();
     frame->Move(0, 0);
     frame->Show();
     Pump(200);
@@ -54,23 +58,19 @@ TEST_F(ScreenshotTest, EveryPage)
     const char* codes[] = {"de", "en", "es", "fr"};
     for (int row : {0, 2, 3, 1})
     {
-        frame->m_languageChoice->SetSelection(row);
-        wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
-        frame->ProcessWindowEvent(chosen);
+        m_driver->ChooseLanguage(row);
         Take(frame, std::string("welcome-") + codes[row]);
     }
     TakeEveryOtherPage(frame, "");
 
     // German has the longest texts.
-    frame->m_cancelButton->Enable();
+    m_driver->CancelButton()->Enable();
     frame->ShowWelcomePage();
-    frame->m_languageChoice->SetSelection(0);
-    wxCommandEvent chosen(wxEVT_CHOICE, ID_LANGUAGE);
-    frame->ProcessWindowEvent(chosen);
+    m_driver->ChooseLanguage(0);
     TakeEveryOtherPage(frame, "-de");
 }
 
-void ScreenshotTest::TakeEveryOtherPage(TestFrame* frame, const std::string& suffix)
+void ScreenshotTest::TakeEveryOtherPage(wxPontiroFrame* frame, const std::string& suffix)
 {
     frame->ClearPage();
     frame->SetTitleText(wxString());
@@ -91,19 +91,18 @@ void ScreenshotTest::TakeEveryOtherPage(TestFrame* frame, const std::string& suf
     frame->ClearPage();
     frame->SetTitleText(_("Connecting to Kelvo navigation device"));
     frame->ShowConnectingPage();
-    frame->m_gauge->SetValue(40);
+    m_driver->Gauge()->SetValue(40);
     Take(frame, "connecting" + suffix);
 
-    frame->m_deviceKind = 1;
-    frame->m_speedCamSelected = true;
-    frame->m_email = "user@example.com";
-    frame->m_password = "secret";
+    // Speed cameras ticked on each kind's login page.
     for (int kind : {1, 2})
     {
-        frame->m_deviceKind = kind;
+        m_driver->SetDeviceKind(kind);
+        frame->OpenLoginPage();
+        m_driver->SetContent(false, true);
         frame->ClearPage();
         frame->SetTitleText(_("Enter login and password"));
-        frame->m_nextButton->Enable();
+        m_driver->NextButton()->Enable();
         frame->ShowLoginPage();
         Take(frame, "login-kind" + std::to_string(kind) + suffix);
     }
@@ -111,9 +110,9 @@ void ScreenshotTest::TakeEveryOtherPage(TestFrame* frame, const std::string& suf
     frame->ClearPage();
     frame->SetTitleText(_("Updating from Kelvonet"));
     frame->ShowUpdatingPage();
-    frame->m_nextButton->Disable();
-    frame->m_messageText->SetLabel(frame->m_downloadTexts[CONTENT_SPEEDCAM]);
-    frame->m_gauge->SetValue(70);
+    m_driver->NextButton()->Disable();
+    m_driver->MessageText()->SetLabel(m_driver->DownloadTexts().at(CONTENT_SPEEDCAM));
+    m_driver->Gauge()->SetValue(70);
     Take(frame, "updating" + suffix);
 
     frame->ShowResultPage(_("Device not found"),
@@ -128,7 +127,7 @@ void ScreenshotTest::TakeEveryOtherPage(TestFrame* frame, const std::string& suf
                           RESULT_SERVER_PROBLEM, false);
     Take(frame, "result-server-problem" + suffix);
 
-    frame->m_cancelButton->Enable();
+    m_driver->CancelButton()->Enable();
     frame->ShowDonePage();
     Take(frame, "done" + suffix);
 }

@@ -95,7 +95,7 @@ protected:
         ASSERT_TRUE(picture.IsOk());
     }
 
-    TestFrame* frame = nullptr;
+    wxPontiroFrame* frame = nullptr;
     wxImage picture;
 };
 }
@@ -118,8 +118,8 @@ TEST_F(TransparentTextTest, TextsAreBlackGlyphsOnThePicture)
     SaveArtifact(shot, "transparent-text-welcome");
     ASSERT_EQ(shot.GetSize(), picture.GetSize());
 
-    std::vector<wxWindow*> texts = {frame->m_titleText};
-    for (wxWindow* window : WindowsOf(frame->m_contentSizer))
+    std::vector<wxWindow*> texts = {m_driver->TitleText()};
+    for (wxWindow* window : WindowsOf(m_driver->ContentSizer()))
         if (dynamic_cast<CTransparentStaticText*>(window))
             texts.push_back(window);
     ASSERT_EQ(texts.size(), 4u);

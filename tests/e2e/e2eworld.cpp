@@ -2,9 +2,9 @@
 
 #include "app/frame.h"
 #include "sync/navfolder.h"
+#include "tests/support/guitoolkit.h"
 #include "tests/support/pontiroini.h"
-
-#include <wx/init.h>
+#include "tests/support/wizardwalk.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,16 +17,7 @@ const char* const kPassword = "s3cret&=";
 namespace
 {
 
-class ToolkitEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { ASSERT_TRUE(StartToolkitForDriver()) << "no display"; }
-    // Lets the toolkit free its global handlers, so LeakSanitizer reports
-    // only what the wizard itself leaks.
-    void TearDown() override { wxEntryCleanup(); }
-};
-
-const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new GuiToolkit);
 
 } // namespace
 
@@ -103,28 +94,11 @@ void E2EWorld::PrepareDockedDevice(const std::string& profile, const std::string
 
 void E2EWorld::OpenAndConnect(const std::string& cardFolder)
 {
-    m_driver.reset(new PontiroFrameDriver);
-    ASSERT_EQ(m_driver->PageState(), PAGE_WELCOME);
-    m_driver->SetMemoryCardOption(!cardFolder.empty());
-    m_driver->ClickNext();
-    if (!cardFolder.empty())
-    {
-        ASSERT_EQ(m_driver->PageState(), PAGE_MEMORY_CARD);
-        m_driver->SetFolder(wxString::FromUTF8(cardFolder.c_str()));
-        m_driver->ClickNext();
-    }
-    ASSERT_TRUE(m_driver->WaitForConnection(20)) << m_driver->Title();
+    ::OpenAndConnect(m_driver, wxString::FromUTF8(cardFolder.c_str()), 20);
 }
 
 void E2EWorld::RunWith(bool addressBook, bool speedCams, const std::string& email, const std::string& password)
 {
-    ASSERT_EQ(m_driver->PageState(), PAGE_CONNECTING) << m_driver->Title() << " / " << m_driver->Message();
-    m_driver->ClickNext();
-    ASSERT_EQ(m_driver->PageState(), PAGE_LOGIN);
-    m_driver->SetContent(addressBook, speedCams);
-    m_driver->SetLogin(wxString::FromUTF8(email.c_str()), wxString::FromUTF8(password.c_str()));
-    m_driver->ClickNext();
-    ASSERT_TRUE(m_driver->RunUntil(
-        [this] { return m_driver->PageState() == PAGE_DONE || m_driver->PageState() == PAGE_RESULT; }, 60))
-        << m_driver->Title();
+    ::RunWith(*m_driver, addressBook, speedCams, wxString::FromUTF8(email.c_str()),
+              wxString::FromUTF8(password.c_str()), 60);
 }

@@ -112,8 +112,8 @@ TEST_F(Wizard, WrongLoginRetriesAtTheLoginPage)
 
     m_driver->ClickNext();
     EXPECT_EQ(m_driver->PageState(), PAGE_LOGIN);
-    EXPECT_EQ(m_driver->Email(), wxString::FromUTF8(kEmail));
-    EXPECT_EQ(m_driver->Password(), wxT("wrong"));
+    EXPECT_EQ(m_driver->EmailField(), wxString::FromUTF8(kEmail));
+    EXPECT_EQ(m_driver->PasswordField(), wxT("wrong"));
     EXPECT_EQ(m_driver->ConnectSerial(), serial); // no new connection
 
     m_driver->SetLogin(wxString::FromUTF8(kEmail), wxString::FromUTF8(kPassword));

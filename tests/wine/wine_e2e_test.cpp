@@ -9,8 +9,10 @@
 #include "driver/wizarddriver.h"
 #include "sync/navfolder.h"
 #include "tests/support/files.h"
+#include "tests/support/guitoolkit.h"
 #include "tests/support/licensefile.h"
 #include "tests/support/pontiroini.h"
+#include "tests/support/wizardwalk.h"
 
 #include <gtest/gtest.h>
 
@@ -27,13 +29,7 @@ namespace
 const char* const kEmail = "anna@kelvonet.example";
 const char* const kPassword = "s3cret&=";
 
-class ToolkitEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { ASSERT_TRUE(StartToolkitForDriver()) << "no display"; }
-};
-
-const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+const auto* const g_toolkit = ::testing::AddGlobalTestEnvironment(new GuiToolkit);
 
 std::string Env(const char* name)
 {
@@ -85,30 +81,12 @@ protected:
 
     void OpenAndConnect(const wxString& cardFolder = wxString())
     {
-        m_driver.reset(new PontiroFrameDriver);
-        ASSERT_EQ(m_driver->PageState(), PAGE_WELCOME);
-        m_driver->SetMemoryCardOption(!cardFolder.empty());
-        m_driver->ClickNext();
-        if (!cardFolder.empty())
-        {
-            ASSERT_EQ(m_driver->PageState(), PAGE_MEMORY_CARD);
-            m_driver->SetFolder(cardFolder);
-            m_driver->ClickNext();
-        }
-        ASSERT_TRUE(m_driver->WaitForConnection(30)) << m_driver->Title();
+        ::OpenAndConnect(m_driver, cardFolder, 30);
     }
 
     void RunWith(bool addressBook, bool speedCams)
     {
-        ASSERT_EQ(m_driver->PageState(), PAGE_CONNECTING) << m_driver->Title() << " / " << m_driver->Message();
-        m_driver->ClickNext();
-        ASSERT_EQ(m_driver->PageState(), PAGE_LOGIN);
-        m_driver->SetContent(addressBook, speedCams);
-        m_driver->SetLogin(kEmail, wxString::FromUTF8(kPassword));
-        m_driver->ClickNext();
-        ASSERT_TRUE(m_driver->RunUntil(
-            [this] { return m_driver->PageState() == PAGE_DONE || m_driver->PageState() == PAGE_RESULT; }, 90))
-            << m_driver->Title();
+        ::RunWith(*m_driver, addressBook, speedCams, kEmail, wxString::FromUTF8(kPassword), 90);
         ASSERT_EQ(m_driver->PageState(), PAGE_DONE) << m_driver->Title() << " / " << m_driver->Message();
     }
 
