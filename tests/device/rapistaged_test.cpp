@@ -204,6 +204,22 @@ TEST_F(RapiStaged, TheLinkLostBetweenTheRenamesIsRepairedByTheNextRun)
     EXPECT_EQ(Tree(), before);
 }
 
+TEST_F(RapiStaged, ACommitCutShortAfterItsFirstFileIsUndoneWholeByTheNextRun)
+{
+    ASSERT_TRUE(Stage(Pattern(9000, 7), kFixed));
+    ASSERT_TRUE(Stage(Pattern(8000, 8), kMobile));
+    ASSERT_TRUE(Stage(Pattern(7000, 9), kBook));
+    // The first file in place, the second moved aside, then the link goes.
+    Fault("link_lost_after_moves = 3\n");
+    EXPECT_TRUE(device.CommitStaged(kFixed));
+    EXPECT_FALSE(device.CommitStaged(kMobile));
+
+    Redock();
+    EXPECT_TRUE(device.RepairStagedRun({kFixed, kMobile, kBook})) << device.GetErrorText();
+    EXPECT_EQ(0, device.GetErrorCode());
+    EXPECT_EQ(Tree(), before);
+}
+
 TEST_F(RapiStaged, RepairRemovesLeftoversAndKeepsACommittedFile)
 {
     // An interrupted run left: a commit that got through (new target and
