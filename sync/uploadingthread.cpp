@@ -153,14 +153,19 @@ void UPLOADINGTHREAD::WriteDirect(int levels)
 void UPLOADINGTHREAD::WriteStaged(const wxString& navFolder, int levels)
 {
     // What an interrupted commit left is put right before anything is
-    // written, for every content of the run, written this time or not.
+    // written, for every content of the run, written this time or not, and
+    // for all of them at once: a commit cut short after its first files is
+    // undone whole, not file by file into a mix of old and new.
+    std::vector<wxString> targets;
     for (int slot = 0; slot < kSlotCount; ++slot)
     {
-        if (!m_fileName[slot].empty() && !m_device->RepairStaged(TargetPath(slot)))
-        {
-            ReportFailure();
-            return;
-        }
+        if (!m_fileName[slot].empty())
+            targets.push_back(TargetPath(slot));
+    }
+    if (!m_device->RepairStagedRun(targets))
+    {
+        ReportFailure();
+        return;
     }
     if (!HasRoom(navFolder))
     {

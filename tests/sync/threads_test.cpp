@@ -904,35 +904,55 @@ TEST_F(DockedUploadTest, AFailureBeforeTheCommitLeavesTheDeviceAsItWas)
     }
 }
 
-// The link is lost between the two renames of the first file's commit:
-// its old copy is set aside and the new file never takes its place, and
-// the rollback cannot reach the device either. The next run puts the old
-// file back before it writes anything (this one then finds too little
-// room, so that the repair is all it does).
-TEST_F(DockedUploadTest, TheNextRunRepairsAnInterruptedCommit)
+// The link goes while the run writes or commits, and neither the clean-up
+// nor the rollback can reach the device. The next run puts every file back
+// as it was before it writes anything (this one then finds too little room,
+// so that the repair is all it does), also where the commit had already put
+// the first new file in place: the run is undone whole, not file by file.
+TEST_F(DockedUploadTest, TheNextRunRepairsAnInterruptedRun)
 {
-    Connect("link_lost_after_moves = 1");
-    const Tree before = m_before;
+    const struct
     {
+        const char* name;
+        const char* profile;
+        const char* steps;
+    } cases[] = {
+        {"the link lost mid-file", "link_lost_after_bytes = 30000", "b2 e2 b3 e6"},
+        {"the link lost between the renames of the first file", "link_lost_after_moves = 1",
+         "b2 e2 b3 e3 b4 e4 e6"},
+        {"the link lost between the renames of the second file", "link_lost_after_moves = 3",
+         "b2 e2 b3 e3 b4 e4 e6"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        Connect(c.profile);
+        const Tree before = m_before;
+        {
+            EventSink sink;
+            UPLOADINGTHREAD thread(&m_device);
+            m_files.Arm(thread);
+            thread.SetFrame(&sink);
+            ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+            thread.Wait();
+            EXPECT_EQ(sink.Log(), c.steps);
+        }
+        // What the run left over the lost link.
+        EXPECT_NE(Device(), before);
+        m_device.Disconnect();
+
+        EventSink sink;
+        Connect("disk_free = 1000");
         UPLOADINGTHREAD thread(&m_device);
         m_files.Arm(thread);
-        EXPECT_EQ(Run(thread), "b2 e2 b3 e3 b4 e4 e6");
+        thread.SetFrame(&sink);
+        ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+        thread.Wait();
+        EXPECT_EQ(sink.Log(), "e6");
+        EXPECT_TRUE(thread.IsShortOfRoom());
+        EXPECT_EQ(Device(), before);
+        m_device.Disconnect();
     }
-    const std::string book = "SDMMC Card/Kelvo/Contacts/addressbook.vcf";
-    ASSERT_FALSE(m_root.Exists(book));
-    ASSERT_TRUE(m_root.Exists(book + ".pontiro-old"));
-    m_device.Disconnect();
-
-    EventSink sink;
-    Connect("disk_free = 1000");
-    UPLOADINGTHREAD thread(&m_device);
-    m_files.Arm(thread);
-    thread.SetFrame(&sink);
-    ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
-    thread.Wait();
-    EXPECT_EQ(sink.Log(), "e6");
-    EXPECT_TRUE(thread.IsShortOfRoom());
-    EXPECT_EQ(Device(), before);
 }
 
 // 2,000 bytes, 70,000 and 20,480 take one, three and one clusters of
