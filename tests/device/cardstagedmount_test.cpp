@@ -34,18 +34,21 @@ bool Stage(VDXRDEVCARD& card, const Bytes& bytes, const char* path)
     return card.WriteStaged(bytes, path) && card.VerifyStaged(bytes, path);
 }
 
-// The card pulled from the reader once the commit has made its first rename.
+// The card pulled from the reader once the commit has made its n-th rename.
 class PulledInTheCommit : public VDXRDEVCARD
 {
 public:
-    PulledInTheCommit(MountedCard& mounted) : VDXRDEVCARD(mounted.Root()), m_mounted(mounted) {}
+    PulledInTheCommit(MountedCard& mounted, int pullAfter)
+        : VDXRDEVCARD(mounted.Root()), m_mounted(mounted), m_pullAfter(pullAfter)
+    {
+    }
     bool pulled = false;
 
 protected:
     bool MoveDeviceFile(const wxString& from, const wxString& to, std::int32_t& systemError) override
     {
         const bool moved = VDXRDEVCARD::MoveDeviceFile(from, to, systemError);
-        if (moved && !pulled)
+        if (moved && !pulled && ++m_moves == m_pullAfter)
         {
             m_mounted.Pull();
             pulled = true;
@@ -55,6 +58,8 @@ protected:
 
 private:
     MountedCard& m_mounted;
+    int m_pullAfter;
+    int m_moves = 0;
 };
 }
 
@@ -102,30 +107,49 @@ TEST(StagedOnAFullCard, TmpfsReportsItsFreeSpace)
     EXPECT_EQ(card.GetErrorText(), "/missing");
 }
 
+// Pulled with the first file set aside, or with the first file committed
+// and the second set aside: either way the next run's repair undoes the
+// whole commit.
 TEST(StagedOnAPulledCard, TheNextRunsRepairPutsTheOldFilesBack)
 {
-    ScratchFolder dir;
-    MountedCard mounted(dir.Utf8Path());
-    PONTIRO_REQUIRE_MOUNT(mounted.MountFat(40 * 1024, 32));
-    FolderTree before;
+    const struct
     {
-        PulledInTheCommit card(mounted);
-        before = LayOut(card, mounted, 200000);
-        ASSERT_TRUE(Stage(card, Pattern(300000, 5), kFixed));
-        ASSERT_TRUE(Stage(card, Pattern(60000, 6), kMobile));
-        EXPECT_FALSE(card.CommitStaged(kFixed));
-        EXPECT_TRUE(card.pulled);
-        EXPECT_EQ(card.GetErrorCode(), DEVICE_ERR_RENAME);
-        EXPECT_FALSE(card.RollbackStaged(kFixed));
-    }
+        const char* name;
+        int pullAfter;
+        bool firstCommitted;
+    } cases[] = {
+        {"between the renames of the first file", 1, false},
+        {"between the renames of the second file", 3, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ScratchFolder dir;
+        MountedCard mounted(dir.Utf8Path());
+        PONTIRO_REQUIRE_MOUNT(mounted.MountFat(40 * 1024, 32));
+        FolderTree before;
+        {
+            PulledInTheCommit card(mounted, c.pullAfter);
+            before = LayOut(card, mounted, 200000);
+            ASSERT_TRUE(Stage(card, Pattern(300000, 5), kFixed));
+            ASSERT_TRUE(Stage(card, Pattern(60000, 6), kMobile));
+            EXPECT_EQ(card.CommitStaged(kFixed), c.firstCommitted);
+            if (c.firstCommitted)
+            {
+                EXPECT_FALSE(card.CommitStaged(kMobile));
+            }
+            EXPECT_TRUE(card.pulled);
+            EXPECT_EQ(card.GetErrorCode(), DEVICE_ERR_RENAME);
+            EXPECT_FALSE(card.RollbackStaged(c.firstCommitted ? kMobile : kFixed));
+        }
 
-    // Back in the reader, the next run repairs before it writes anything.
-    mounted.Unmount();
-    PONTIRO_REQUIRE_MOUNT(mounted.RemountFat());
-    VDXRDEVCARD card(mounted.Root());
-    EXPECT_TRUE(card.RepairStaged(kFixed)) << card.GetErrorText();
-    EXPECT_TRUE(card.RepairStaged(kMobile)) << card.GetErrorText();
-    EXPECT_EQ(ReadTree(mounted.Root()), before);
+        // Back in the reader, the next run repairs before it writes anything.
+        mounted.Unmount();
+        PONTIRO_REQUIRE_MOUNT(mounted.RemountFat());
+        VDXRDEVCARD card(mounted.Root());
+        EXPECT_TRUE(card.RepairStagedRun({kFixed, kMobile})) << card.GetErrorText();
+        EXPECT_EQ(ReadTree(mounted.Root()), before);
+    }
 }
 
 TEST(StagedOnAFakeCapacityCard, TheReadBackFindsWhatTheCardDidNotKeep)
