@@ -6,10 +6,13 @@
 // same folder: as before (curl into the scratch folder, cp), and on fair
 // terms (curl into memory, that is tmpfs, then cp and sync of the copy).
 // Prints the times, their ratios, where the program's run went, how soon
-// the window shows and the program's peak memory.
+// the window shows and the program's peak memory; then what verification
+// and commit cost (stagingcost.h).
 //   sync_bench [MiB] [rounds]
 #include "app/frame.h"
 #include "bench/machineload.h"
+#include "bench/sync/stagingcost.h"
+#include "bench/sync/toolrun.h"
 #include "driver/wizarddriver.h"
 #include "sync/navfolder.h"
 #include "sync/serverprotocol.h"
@@ -39,15 +42,8 @@
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
-
-double Since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // A point of the steady clock in seconds of CLOCK_MONOTONIC.
-double Monotonic(Clock::time_point at)
+double Monotonic(BenchClock::time_point at)
 {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
@@ -70,19 +66,6 @@ long StatusKiB(const char* field)
 void ResetPeak()
 {
     std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-int Shell(const std::string& command)
-{
-    return std::system(command.c_str());
 }
 
 // Seconds from the process's start (as the system counts it, in clock
@@ -125,7 +108,7 @@ public:
 
     void Arm()
     {
-        m_armed = Clock::now();
+        m_armed = BenchClock::now();
         m_seconds = -1;
     }
     // Seconds from Arm to the first paint; negative before it.
@@ -139,7 +122,7 @@ public:
     }
 
 private:
-    Clock::time_point m_armed;
+    BenchClock::time_point m_armed;
     double m_seconds = -1;
 };
 
@@ -163,20 +146,9 @@ struct ToolRun
 bool RunTools(const std::string& url, const std::string& scratchFile, const std::string& memoryFile,
               const std::string& copyFile, ToolRun& times)
 {
-    auto start = Clock::now();
-    int rc = Shell("curl -s -f -o '" + scratchFile + "' '" + url + "' && cp '" + scratchFile + "' '" + copyFile + "'");
-    times.curlCp = Since(start);
-    std::remove(copyFile.c_str());
-    std::remove(scratchFile.c_str());
-    if (rc != 0)
-        return false;
-
-    start = Clock::now();
-    rc = Shell("curl -s -f -o '" + memoryFile + "' '" + url + "' && cp '" + memoryFile + "' '" + copyFile +
-               "' && sync '" + copyFile + "'");
-    times.curlCpSync = Since(start);
-    std::remove(memoryFile.c_str());
-    return rc == 0;
+    times.curlCp = TimeCurlCp(url, scratchFile, copyFile, false);
+    times.curlCpSync = times.curlCp < 0 ? -1 : TimeCurlCp(url, memoryFile, copyFile, true);
+    return times.curlCpSync >= 0;
 }
 
 void ReportRun(long mib, int rounds, const std::vector<ProgramRun>& program, const std::vector<ToolRun>& tools)
@@ -283,7 +255,7 @@ int main(int argc, char** argv)
         .MemoryCard(true)
         .Set("speedcam", "filenamestatic", "speedcams.bin")
         .Write(work + "/Pontiro.ini");
-    const auto toolkitStart = Clock::now();
+    const auto toolkitStart = BenchClock::now();
     if (::chdir(work.c_str()) != 0 || !StartToolkitForDriver())
     {
         std::fputs("sync_bench: no display (run it under xvfb-run)\n", stderr);
@@ -322,7 +294,7 @@ int main(int argc, char** argv)
             idleKiB = std::max(idleKiB, StatusKiB("VmRSS"));
             ResetPeak();
             ProgramRun run;
-            const auto start = Clock::now();
+            const auto start = BenchClock::now();
             driver.ClickNext();
             driver.RunUntil(
                 [&] {
@@ -363,16 +335,20 @@ int main(int argc, char** argv)
         std::remove(cardFile.c_str());
     }
 
+    if (ok)
+    {
+        ReportRun(mib, rounds, programRuns, toolRuns);
+        ReportStart(loading, toolkit, windows);
+        std::printf("  peak memory: %.1f MiB (idle %.1f MiB, content %ld MiB; (peak - idle) / content = %.2f)\n",
+                    peakKiB / 1024.0, idleKiB / 1024.0, mib,
+                    (peakKiB - idleKiB) / 1024.0 / static_cast<double>(mib));
+        ok = ReportStagingCosts(url, content + "/radarsv3", card, dir, mib, rounds);
+    }
     service.Stop();
     (void)::chdir("/");
     ::umount2(card.c_str(), MNT_DETACH);
     if (!ok)
         return 1;
-
-    ReportRun(mib, rounds, programRuns, toolRuns);
-    ReportStart(loading, toolkit, windows);
-    std::printf("  peak memory: %.1f MiB (idle %.1f MiB, content %ld MiB; (peak - idle) / content = %.2f)\n",
-                peakKiB / 1024.0, idleKiB / 1024.0, mib, (peakKiB - idleKiB) / 1024.0 / static_cast<double>(mib));
     std::printf("machine: %s\n", MachineLoad().c_str());
     StopToolkitForDriver();
     return 0;
