@@ -100,8 +100,8 @@ void wxPontiroFrame::BeginConnecting()
 
 void wxPontiroFrame::EndConnecting()
 {
-    // The deleter asks the thread to stop and waits for it (at most one
-    // connection attempt and its pause), so that its device can go.
+    // The deleter asks the thread to stop and waits for it (at most the
+    // connection attempt under way), so that its device can go.
     m_connectingThread.reset();
 }
 

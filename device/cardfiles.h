@@ -6,6 +6,7 @@
 #ifndef PONTIRO_DEVICE_CARDFILES_H
 #define PONTIRO_DEVICE_CARDFILES_H
 
+#include "device/devicedefs.h"
 #include "device/transferends.h"
 
 #include <wx/string.h>
@@ -16,8 +17,8 @@
 
 class wxFile;
 
-// Pieces the card's transfers count in.
-constexpr std::size_t kCardWriteChunk = 10240;
+// Pieces the card's transfers count in: writes in kTransferChunk
+// (device/devicedefs.h), reads in these.
 constexpr std::size_t kCardReadChunk = 65536;
 // A card file is written and read in one call per notification step (whole
 // pieces), up to this much at once: a call per piece cost the file system
@@ -63,7 +64,7 @@ public:
     // the staged file cannot be created (a name the file system refuses).
     bool Open(const wxString& target, const wxString& staged, Mode mode);
     std::size_t LargestWrite() const override { return kCardLargestWrite; }
-    std::size_t PieceSize() const override { return kCardWriteChunk; }
+    std::size_t PieceSize() const override { return kTransferChunk; }
     bool Write(const unsigned char* data, std::size_t size, std::size_t& written,
                std::int32_t& systemError) override;
     bool Finish(std::int32_t& systemError) override;

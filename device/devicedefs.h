@@ -3,6 +3,7 @@
 #ifndef PONTIRO_DEVICE_DEVICEDEFS_H
 #define PONTIRO_DEVICE_DEVICEDEFS_H
 
+#include <cstddef>
 #include <cstdint>
 
 // Codes kept in the device's error record; 0 means no error.
@@ -45,6 +46,11 @@ constexpr wchar_t DEVICE_MARK_DESTINATION = L'>';
 // hides nothing on FAT.
 constexpr const wchar_t* kStagedSuffix = L".pontiro-new";
 constexpr const wchar_t* kOldSuffix = L".pontiro-old";
+
+// The piece a transfer counts in: one Remote API call moves at most this
+// much, a memory-card file is written in whole ones (several per system
+// call, see CardWriter), and the download reads a response body in them.
+constexpr std::size_t kTransferChunk = 10240;
 
 // Name of a byte vector in memory when it is one side of a transfer.
 constexpr const wchar_t* kMemoryNameRapi = L"[Memory]";

@@ -1,14 +1,11 @@
 #include "device/transferends.h"
 
 #include "device/devicedefs.h"
+#include "device/hugepagebuffer.h"
 
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 #include <algorithm>
 #include <cstring>
@@ -16,23 +13,14 @@
 
 namespace
 {
-// Makes room for size bytes in a vector; what it holds is read over. A new
-// large buffer is offered huge pages first: filling it a 4 KiB page at a
-// time costs more than reading the file.
+// Makes room for size bytes in a vector; what it holds is read over, so
+// the old buffer goes before the new one is made.
 void Reserve(std::vector<unsigned char>& bytes, std::size_t size)
 {
     if (bytes.capacity() >= size)
         return;
     std::vector<unsigned char>().swap(bytes);
-    bytes.reserve(size);
-#ifdef __linux__
-    const std::uintptr_t huge = std::uintptr_t(2) << 20;
-    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(bytes.data());
-    const std::uintptr_t first = (start + huge - 1) & ~(huge - 1);
-    const std::uintptr_t last = (start + size) & ~(huge - 1);
-    if (last > first)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
+    ReserveOnHugePages(bytes, size);
 }
 
 // A buffer of at least size bytes, kept across calls.

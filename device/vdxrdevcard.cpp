@@ -18,9 +18,6 @@
 #include <memory>
 #include <new>
 
-static_assert(VDXRDEVCARD::WRITE_CHUNK == kCardWriteChunk
-              && VDXRDEVCARD::READ_CHUNK == kCardReadChunk, "the card's pieces");
-
 namespace
 {
 const wxString kLicensePath = wxS("/Kelvo/license.db");
@@ -323,7 +320,7 @@ wxString VDXRDEVCARD::GetMapExtra()
     std::size_t done = 0;
     while (done < bytes.size())
     {
-        const ssize_t got = in.Read(bytes.data() + done, std::min(READ_CHUNK, bytes.size() - done));
+        const ssize_t got = in.Read(bytes.data() + done, std::min(kCardReadChunk, bytes.size() - done));
         if (got <= 0)
             break;
         done += static_cast<std::size_t>(got);

@@ -66,9 +66,6 @@ public:
     static bool FindMapExtra(const char16_t* units, std::size_t count,
                              std::size_t& begin, std::size_t& end);
 
-    static constexpr std::size_t WRITE_CHUNK = 10240;
-    static constexpr std::size_t READ_CHUNK = 65536;
-
 protected:
     bool StartTransfer() override;
     std::unique_ptr<DeviceReader> OpenReader(const wxString& path,

@@ -1,5 +1,6 @@
 #include "device/vdxrdevrapi.h"
 
+#include "device/devicedefs.h"
 #include "device/rapibinding.h"
 #include "device/rapitext.h"
 #include "device/transferends.h"
@@ -14,8 +15,6 @@ const wxChar* const DEVICE_LIBRARY_PATH = wxS("/windows/vdxrapi.dll");
 
 namespace
 {
-// Largest piece one Remote API call or one local read moves.
-const rapi::DWORD TRANSFER_CHUNK = 10240;
 // How long one Connect waits for the link.
 const unsigned kLinkWaitMs = 100;
 
@@ -360,7 +359,7 @@ class VDXRDEVRAPI::FileReader final : public DeviceReader, private FileEnd
 {
 public:
     using FileEnd::FileEnd;
-    std::size_t LargestRead() const override { return TRANSFER_CHUNK; }
+    std::size_t LargestRead() const override { return kTransferChunk; }
     bool Size(std::uint64_t& size) override
     {
         rapi::DWORD high = 0;
@@ -390,7 +389,7 @@ public:
         : FileEnd(device, file), m_path(path)
     {
     }
-    std::size_t LargestWrite() const override { return TRANSFER_CHUNK; }
+    std::size_t LargestWrite() const override { return kTransferChunk; }
     bool Write(const unsigned char* data, std::size_t size, std::size_t& written,
                std::int32_t& systemError) override
     {

@@ -6,6 +6,7 @@
 #include "sync/syncevents.h"
 
 #include <atomic>
+#include <chrono>
 
 namespace
 {
@@ -50,14 +51,20 @@ CONNECTINGTHREAD::~CONNECTINGTHREAD() = default;
 
 void CONNECTINGTHREAD::RequestCancel()
 {
-    wxCriticalSectionLocker lock(m_lock);
-    m_cancelRequested = true;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_cancelRequested = true;
+    }
+    m_cancelled.notify_all();
 }
 
-bool CONNECTINGTHREAD::IsCancelRequested()
+bool CONNECTINGTHREAD::PauseUntilCancelled(long milliseconds)
 {
-    wxCriticalSectionLocker lock(m_lock);
-    return m_cancelRequested;
+    // Closing the window joins this thread: a pause that ran its full
+    // length would hold the close up by as much.
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_cancelled.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                [this] { return m_cancelRequested; });
 }
 
 wxThread::ExitCode CONNECTINGTHREAD::Entry()
@@ -68,8 +75,7 @@ wxThread::ExitCode CONNECTINGTHREAD::Entry()
     // give up on a connection before its thread has started.
     while (!m_device->Connect())
     {
-        Sleep(kRetryDelayMs);
-        if (IsCancelRequested())
+        if (PauseUntilCancelled(kRetryDelayMs))
             return 0;
     }
     RecogniseModel();

@@ -5,7 +5,9 @@
 
 #include <wx/thread.h>
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 class VDXRDEV;
 class wxEvtHandler;
@@ -22,7 +24,9 @@ public:
     ~CONNECTINGTHREAD() override;
 
     void SetFrame(wxEvtHandler* frame) { m_frame = frame; }
-    // Stops the connection attempts; the thread then ends without an event.
+    // Stops the connection attempts; the thread then ends without an event,
+    // at once from its pause between attempts, or after the attempt under
+    // way.
     void RequestCancel();
 
     bool IsRecognised() const { return m_recognised; }
@@ -38,14 +42,16 @@ protected:
     void LocateNavFolder();
 
 private:
-    bool IsCancelRequested();
+    // Pauses between attempts; true, at once, when a cancel ends the pause.
+    bool PauseUntilCancelled(long milliseconds);
 
     VDXRDEV* m_device;
     bool m_recognised;
     bool m_folderFound;
     std::int32_t m_deviceKind;
     wxEvtHandler* m_frame;
-    wxCriticalSection m_lock;
+    std::mutex m_lock;
+    std::condition_variable m_cancelled;
     bool m_cancelRequested;
     const int m_serial;
 };

@@ -1,12 +1,10 @@
 #include "sync/downloadingthread.h"
 
+#include "device/devicedefs.h"
+#include "device/hugepagebuffer.h"
 #include "http/httpbuilder.h"
 #include "sync/syncdefs.h"
 #include "sync/syncevents.h"
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -21,25 +19,12 @@ namespace
 const std::size_t kMarkerWindow = 500;
 const char kLoginMarker[] = "<Error>";
 
-// Makes room for at least `needed` bytes, keeping the content. Large
-// buffers are offered huge pages: filling fresh memory a 4 KiB page at a
-// time costs more than receiving it.
+// Makes room for at least `needed` bytes, keeping the content; growing
+// doubles, so a body of unknown size costs few moves.
 void Grow(std::vector<unsigned char>& bytes, std::size_t needed)
 {
-    if (bytes.capacity() >= needed)
-        return;
-    std::vector<unsigned char> larger;
-    larger.reserve(std::max(needed, bytes.capacity() * 2));
-#ifdef __linux__
-    const std::uintptr_t huge = std::uintptr_t(2) << 20;
-    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(larger.data());
-    const std::uintptr_t first = (start + huge - 1) & ~(huge - 1);
-    const std::uintptr_t last = (start + larger.capacity()) & ~(huge - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-    larger.assign(bytes.begin(), bytes.end());
-    bytes.swap(larger);
+    if (bytes.capacity() < needed)
+        ReserveOnHugePages(bytes, std::max(needed, bytes.capacity() * 2));
 }
 
 } // namespace
@@ -188,7 +173,7 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
             return false;
         }
         // Known size: one allocation instead of a doubling series.
-        Grow(*destination, static_cast<std::size_t>(announced) + BODY_READ_CHUNK);
+        Grow(*destination, static_cast<std::size_t>(announced) + kTransferChunk);
     }
 
     std::size_t count = 0;
@@ -201,12 +186,12 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
             m_error = DOWNLOAD_ERR_HTTP;
             return false;
         }
-        Grow(*destination, count + BODY_READ_CHUNK);
-        destination->resize(count + BODY_READ_CHUNK);
-        stream->Read(destination->data() + count, BODY_READ_CHUNK);
+        Grow(*destination, count + kTransferChunk);
+        destination->resize(count + kTransferChunk);
+        stream->Read(destination->data() + count, kTransferChunk);
         last = stream->LastRead();
         count += last;
-    } while (last == BODY_READ_CHUNK);
+    } while (last == kTransferChunk);
     destination->resize(count);
 
     // An interrupted transfer is not the content: nothing of it may reach

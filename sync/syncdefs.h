@@ -35,7 +35,5 @@ enum DownloadError
 constexpr int kMaxRedirects = 10;
 // Largest body kept in memory for one item.
 constexpr std::size_t kMaxBodyBytes = std::size_t(512) * 1024 * 1024;
-// Size of one read of a response body.
-constexpr std::size_t BODY_READ_CHUNK = 10240;
 
 #endif

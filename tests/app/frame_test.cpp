@@ -16,7 +16,9 @@
 #include <wx/statline.h>
 #include <wx/weakref.h>
 
+#include <chrono>
 #include <set>
+#include <string>
 
 #ifndef __WINDOWS__
 #include <sys/stat.h>
@@ -145,6 +147,81 @@ TEST_F(WizardTest, CancelClosesTheWindowAndWritesTheFile)
 
     EXPECT_EQ(IniValue("Pontiro/language"), "es");
     EXPECT_EQ(IniValue("proxy/port"), "8080");
+}
+
+// Closing while no transfer runs: from the connecting page, where a
+// connection no device answers keeps retrying, and from the done page. The
+// window joins the connecting thread as it goes, which must not finish its
+// pause between attempts (300 ms) first. Each way is timed at several
+// moments of that pause, and the same way out once more with no thread
+// behind the page. The aim is 100 ms a close; one close that waited out the
+// pause would still be under a second, so what the thread adds over the
+// whole series is held to the aim as well.
+TEST_F(WizardTest, ClosingWithoutATransferIsPrompt)
+{
+    enum Way
+    {
+        kCancel,
+        kCloseBox,
+        kFinish
+    };
+    const struct
+    {
+        const char* name;
+        bool donePage;
+        Way way;
+    } cases[] = {
+        {"connecting, Cancel", false, kCancel},
+        {"connecting, close box", false, kCloseBox},
+        {"done, Finish", true, kFinish},
+        {"done, close box", true, kCloseBox},
+    };
+    const int moments[] = {0, 50, 100, 150};
+    double withThread = 0;
+    double withoutThread = 0;
+    int closes = 0;
+    for (const auto& c : cases)
+    {
+        for (int ms : moments)
+        {
+            for (bool retrying : {true, false})
+            {
+                SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(ms) + " ms" +
+                             (retrying ? "" : ", no thread"));
+                WriteIni(PontiroIni().Language("en"));
+                wxPontiroFrame* frame = CreateFrame();
+                if (retrying)
+                {
+                    m_driver->ClickNext();
+                    ASSERT_EQ(m_driver->PageState(), PAGE_CONNECTING);
+                }
+                Pump(ms);
+                if (c.donePage)
+                {
+                    frame->ClearPage();
+                    frame->ShowDonePage();
+                    ASSERT_TRUE(m_driver->IsNextEnabled());
+                }
+
+                const auto start = std::chrono::steady_clock::now();
+                if (c.way == kCancel)
+                    m_driver->ClickCancel();
+                else if (c.way == kFinish)
+                    m_driver->ClickNext();
+                else
+                    m_driver->CloseWindow();
+                ASSERT_TRUE(m_driver->RunUntil([this] { return !m_driver->IsOpen(); }, 10));
+                const double seconds =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                EXPECT_LT(seconds, 1.0);
+                (retrying ? withThread : withoutThread) += seconds;
+                DestroyFrame();
+            }
+            ++closes;
+        }
+    }
+    EXPECT_LT(withThread - withoutThread, 0.1 * closes)
+        << closes << " closes took " << withThread << " s, " << withoutThread << " s without a thread";
 }
 
 TEST_F(WizardTest, LanguageChangeRebuildsTheWelcomePage)
