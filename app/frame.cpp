@@ -27,10 +27,10 @@
 #include <wx/weakref.h>
 
 const PontiroLanguage g_languages[kLanguageCount] = {
-    {wxLANGUAGE_GERMAN, "Deutsch", "de"},
-    {wxLANGUAGE_ENGLISH, "English", "en"},
-    {wxLANGUAGE_SPANISH, "Espa\xc3\xb1ol", "es"},
-    {wxLANGUAGE_FRENCH, "Fran\xc3\xa7" "ais", "fr"},
+    {wxLANGUAGE_GERMAN, "Deutsch", "de", ','},
+    {wxLANGUAGE_ENGLISH, "English", "en", '.'},
+    {wxLANGUAGE_SPANISH, "Espa\xc3\xb1ol", "es", ','},
+    {wxLANGUAGE_FRENCH, "Fran\xc3\xa7" "ais", "fr", ','},
 };
 
 wxBEGIN_EVENT_TABLE(wxPontiroFrame, wxFrame)

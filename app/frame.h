@@ -77,6 +77,7 @@ struct PontiroLanguage
     int language;            // wxLanguage
     const char* displayName; // UTF-8, never translated
     const char* code;        // stored in the configuration
+    char decimalMark;        // in the sizes the pages show, as its readers write them
 };
 constexpr int kLanguageCount = 4;
 extern const PontiroLanguage g_languages[kLanguageCount];

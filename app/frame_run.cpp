@@ -27,15 +27,17 @@
 namespace
 {
 
-// Decimal megabytes with one decimal and a point in every language,
-// "12.3 MB", joined by a no-break space so the wrapping keeps the unit with
-// its number. What is needed rounds up and what is free rounds down, so the
-// two never read as if they fitted.
-wxString Megabytes(std::uint64_t bytes, bool roundUp)
+// Decimal megabytes with one decimal in the language's own mark, "12.3 MB"
+// or "12,3 MB" (taken from the language, not the system's locale, which may
+// not exist for it), joined by a no-break space so the wrapping keeps the
+// unit with its number. What is needed rounds up and what is free rounds
+// down, so the two never read as if they fitted.
+wxString Megabytes(std::uint64_t bytes, bool roundUp, char decimalMark)
 {
     const double tenths = static_cast<double>(bytes) / 100000.0;
-    return wxString::FromCDouble((roundUp ? std::ceil(tenths) : std::floor(tenths)) / 10.0, 1) +
-           wxUniChar(0x00A0) + wxS("MB");
+    wxString number = wxString::FromCDouble((roundUp ? std::ceil(tenths) : std::floor(tenths)) / 10.0, 1);
+    number.Replace(wxS("."), wxString(decimalMark));
+    return number + wxUniChar(0x00A0) + wxS("MB");
 }
 
 } // namespace
@@ -343,10 +345,11 @@ void wxPontiroFrame::OnUploadStepEnd(wxThreadEvent& event)
     // user how much to free.
     if (m_uploadThread->IsShortOfRoom())
     {
+        const char mark = g_languages[m_languageIndex].decimalMark;
         ShowResultPage(_("Synchronization not successful"),
                        wxString::Format(_("There is not enough free space on the device: %s are needed, %s are free."),
-                                        Megabytes(m_uploadThread->GetRoomNeeded(), true),
-                                        Megabytes(m_uploadThread->GetRoomFree(), false)),
+                                        Megabytes(m_uploadThread->GetRoomNeeded(), true, mark),
+                                        Megabytes(m_uploadThread->GetRoomFree(), false, mark)),
                        RESULT_UPDATE_FAILED, false);
         return;
     }

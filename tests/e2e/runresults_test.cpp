@@ -118,7 +118,7 @@ TEST_F(RunResults, TooLittleRoomNamesTheSizes)
         {"en", "Synchronization not successful",
          "There is not enough free space on the device: 12.3\u00a0MB are needed, 4.1\u00a0MB are free."},
         {"de", "Synchronisation nicht erfolgreich",
-         "Auf dem Gerät ist nicht genügend Speicherplatz frei: 12.3\u00a0MB werden benötigt, 4.1\u00a0MB sind frei."},
+         "Auf dem Gerät ist nicht genügend Speicherplatz frei: 12,3\u00a0MB werden benötigt, 4,1\u00a0MB sind frei."},
     };
     ASSERT_NO_FATAL_FAILURE(CopyCatalogs());
     SetContent("radarsv3", std::string(12200000, 'c'));
