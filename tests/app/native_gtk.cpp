@@ -2,6 +2,7 @@
 // window's style (looked up at run time, so the tests need no GTK headers),
 // Xlib for the other program's window.
 #include "tests/app/native.h"
+#include "tests/support/x11windows.h"
 
 #include <gtest/gtest.h>
 
@@ -189,39 +190,13 @@ bool OtherProgram::Start(const std::string& path)
     return true;
 }
 
-namespace
-{
-// The top-level window of another client with this title, or 0.
-Window FindTitled(Display* display, const std::string& title)
-{
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i)
-    {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name)
-        {
-            if (title == name)
-                found = children[i];
-            XFree(name);
-        }
-    }
-    XFree(children);
-    return found;
-}
-}
-
 bool OtherProgram::WaitForWindow(const std::string& title, int ms)
 {
     Display* display = m_impl->display;
     for (int waited = 0; waited < ms; waited += 50)
     {
         if (!m_impl->window)
-            m_impl->window = FindTitled(display, title);
+            m_impl->window = FindTitledWindow(display, title);
         XWindowAttributes attributes{};
         if (m_impl->window && XGetWindowAttributes(display, m_impl->window, &attributes) &&
             attributes.map_state == IsViewable)

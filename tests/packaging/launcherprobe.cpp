@@ -4,6 +4,8 @@
 // welcome page in German after Deutsch is picked with the keyboard, and a
 // clean end from the close box. Saves the two welcome pages as screenshots.
 // Prints what went wrong and fails; the calling script checks the files.
+#include "tests/support/x11windows.h"
+
 #include <wx/image.h>
 #include <wx/init.h>
 #include <wx/mstream.h>
@@ -84,33 +86,12 @@ private:
     pid_t m_pid = 0;
 };
 
-Window FindTitled(Display* display, const std::string& title)
-{
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return 0;
-    Window found = 0;
-    for (unsigned i = 0; i < count && !found; ++i)
-    {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name)
-        {
-            if (title == name)
-                found = children[i];
-            XFree(name);
-        }
-    }
-    XFree(children);
-    return found;
-}
 
 Window WaitForWindow(Display* display, int ms)
 {
     for (int waited = 0; waited <= ms; waited += 50)
     {
-        const Window window = FindTitled(display, kTitle);
+        const Window window = FindTitledWindow(display, kTitle);
         XWindowAttributes attributes{};
         if (window && XGetWindowAttributes(display, window, &attributes) &&
             attributes.map_state == IsViewable)
