@@ -21,6 +21,12 @@ namespace
 const std::size_t kMarkerWindow = 500;
 const char kLoginMarker[] = "<Error>";
 
+// The most one read of a body asks for. A read takes the room the buffer
+// already has, so a large body arrives in few system calls while the bytes
+// zero-filled by the resize are still in the cache when the read overwrites
+// them.
+const std::size_t kBodyReadPiece = std::size_t(256) * 1024;
+
 // Makes room for at least `needed` bytes, keeping the content. Large
 // buffers are offered huge pages: filling fresh memory a 4 KiB page at a
 // time costs more than receiving it.
@@ -191,7 +197,10 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
         Grow(*destination, static_cast<std::size_t>(announced) + BODY_READ_CHUNK);
     }
 
+    // Each read fills the room there is, at least one chunk and at most a
+    // piece; the first read that comes short ends the body.
     std::size_t count = 0;
+    std::size_t wanted = 0;
     std::size_t last = 0;
     do
     {
@@ -202,11 +211,12 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
             return false;
         }
         Grow(*destination, count + BODY_READ_CHUNK);
-        destination->resize(count + BODY_READ_CHUNK);
-        stream->Read(destination->data() + count, BODY_READ_CHUNK);
+        wanted = std::min(destination->capacity() - count, kBodyReadPiece);
+        destination->resize(count + wanted);
+        stream->Read(destination->data() + count, wanted);
         last = stream->LastRead();
         count += last;
-    } while (last == BODY_READ_CHUNK);
+    } while (last == wanted);
     destination->resize(count);
 
     // An interrupted transfer is not the content: nothing of it may reach
