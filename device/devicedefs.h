@@ -49,7 +49,8 @@ constexpr const wchar_t* kOldSuffix = L".pontiro-old";
 
 // The piece a transfer counts in: one Remote API call moves at most this
 // much, a memory-card file is written in whole ones (several per system
-// call, see CardWriter), and the download reads a response body in them.
+// call, see CardWriter), and the download grows a response body by at
+// least one and reads at least one a call.
 constexpr std::size_t kTransferChunk = 10240;
 
 // Name of a byte vector in memory when it is one side of a transfer.

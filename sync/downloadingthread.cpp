@@ -19,6 +19,12 @@ namespace
 const std::size_t kMarkerWindow = 500;
 const char kLoginMarker[] = "<Error>";
 
+// The most one read of a body asks for. A read takes the room the buffer
+// already has, so a large body arrives in few system calls while the bytes
+// zero-filled by the resize are still in the cache when the read overwrites
+// them.
+const std::size_t kBodyReadPiece = std::size_t(256) * 1024;
+
 // Makes room for at least `needed` bytes, keeping the content; growing
 // doubles, so a body of unknown size costs few moves.
 void Grow(std::vector<unsigned char>& bytes, std::size_t needed)
@@ -176,7 +182,10 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
         Grow(*destination, static_cast<std::size_t>(announced) + kTransferChunk);
     }
 
+    // Each read fills the room there is, at least one chunk and at most a
+    // piece; the first read that comes short ends the body.
     std::size_t count = 0;
+    std::size_t wanted = 0;
     std::size_t last = 0;
     do
     {
@@ -187,11 +196,12 @@ bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsign
             return false;
         }
         Grow(*destination, count + kTransferChunk);
-        destination->resize(count + kTransferChunk);
-        stream->Read(destination->data() + count, kTransferChunk);
+        wanted = std::min(destination->capacity() - count, kBodyReadPiece);
+        destination->resize(count + wanted);
+        stream->Read(destination->data() + count, wanted);
         last = stream->LastRead();
         count += last;
-    } while (last == kTransferChunk);
+    } while (last == wanted);
     destination->resize(count);
 
     // An interrupted transfer is not the content: nothing of it may reach

@@ -4,7 +4,7 @@
 
 #include "loopback/loopbacksocket.h"
 #include "tests/http/httpbuildertestsupport.h"
-#include "tests/http/scriptedserver.h"
+#include "tests/support/scriptedserver.h"
 #include "tests/http/wxsockets.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "http/httpbuilder.h"
 
 #include "tests/http/httpbuildertestsupport.h"
-#include "tests/http/scriptedserver.h"
+#include "tests/support/scriptedserver.h"
 #include "tests/support/tinyproxy.h"
 #include "tests/http/wxsockets.h"
 

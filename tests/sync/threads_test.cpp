@@ -13,6 +13,7 @@
 #include "device/vdxrdevcard.h"
 #include "http/httpbuilder.h"
 #include "loopback/loopbacksocket.h"
+#include "tests/support/scriptedserver.h"
 #include "tests/support/files.h"
 #include "tests/support/licensefile.h"
 #include "tests/support/scratchfolder.h"
@@ -29,6 +30,7 @@
 #include <wx/msw/registry.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -320,6 +322,47 @@ TEST_F(DownloadTest, EmptyAnswers)
         EXPECT_EQ(thread.GetError(), c.error);
         EXPECT_EQ(thread.IsDone(), c.error == DOWNLOAD_ERR_NONE);
         m_service->Stop();
+    }
+}
+
+// The body is read in pieces as large as the buffer's room allows: with a
+// length or up to the close, whatever the size against the chunk and the
+// piece, every byte lands in its place and nothing more.
+TEST(DownloadBody, WholeAtAnySize)
+{
+    const std::size_t kChunk = kTransferChunk;
+    const std::size_t kPiece = 256 * 1024;
+    const std::size_t sizes[] = {1,          kChunk - 1,         kChunk,    kChunk + 1,
+                                 kPiece - 1, kPiece,             kPiece + 1, kPiece + kChunk,
+                                 3 * kPiece, (1u << 20) + 7};
+    ScriptedServer server;
+    const wxString url = wxString::Format(wxT("http://127.0.0.1:%d/body"), server.Port());
+    for (const bool withLength : {true, false})
+    {
+        for (const std::size_t size : sizes)
+        {
+            SCOPED_TRACE(testing::Message() << size << (withLength ? " bytes with a length" : " bytes to the close"));
+            std::string body(size, '\0');
+            for (std::size_t i = 0; i < size; ++i)
+                body[i] = static_cast<char>(i * 131 + i / 4093);
+            std::string head = "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream";
+            if (withLength)
+                head += "\r\nContent-Length: " + std::to_string(size);
+            server.Queue(ScriptedServer::Response(head, body));
+
+            wxHTTPBuilder builder;
+            EventSink sink;
+            std::vector<unsigned char> buffer = Bytes("old");
+            DOWNLOADINGTHREAD thread(&builder);
+            thread.SetJob2(url, &buffer);
+            thread.SetFrame(&sink);
+            ASSERT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+            thread.Wait();
+            EXPECT_EQ(sink.Log(), "b3 e3 e5");
+            ASSERT_EQ(buffer.size(), size);
+            EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), body.begin(),
+                                   [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }));
+        }
     }
 }
 

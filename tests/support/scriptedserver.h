@@ -1,7 +1,7 @@
 // A loopback HTTP peer for tests: records the exact bytes of every request
 // and answers each connection with the next queued script of raw actions.
-#ifndef PONTIRO_TESTS_HTTP_SCRIPTEDSERVER_H
-#define PONTIRO_TESTS_HTTP_SCRIPTEDSERVER_H
+#ifndef PONTIRO_TESTS_SUPPORT_SCRIPTEDSERVER_H
+#define PONTIRO_TESTS_SUPPORT_SCRIPTEDSERVER_H
 
 #include "loopback/loopbacksocket.h"
 
