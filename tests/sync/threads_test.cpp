@@ -96,6 +96,17 @@ private:
     std::string m_log;
 };
 
+// Runs a job thread to its end with the sink as its window; the events it
+// posted, in order.
+template <class Thread>
+std::string RunToEnd(Thread& thread, EventSink& sink)
+{
+    thread.SetFrame(&sink);
+    EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
+    thread.Wait();
+    return sink.Log();
+}
+
 #ifdef __WINDOWS__
 // The file the test's wrapper (wine-card.sh) puts on the card drive: only a
 // drive that holds it is emptied for a test.
@@ -185,10 +196,7 @@ protected:
     // Runs the thread to its end; the buffers keep what it fetched.
     std::string Run(DOWNLOADINGTHREAD& thread)
     {
-        thread.SetFrame(&m_sink);
-        EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
-        thread.Wait();
-        return m_sink.Log();
+        return RunToEnd(thread, m_sink);
     }
 
     ScratchFolder m_content;
@@ -564,10 +572,7 @@ protected:
     }
     std::string Run(UPLOADINGTHREAD& thread)
     {
-        thread.SetFrame(&m_sink);
-        EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
-        thread.Wait();
-        return m_sink.Log();
+        return RunToEnd(thread, m_sink);
     }
 
     Card m_card;
@@ -895,10 +900,7 @@ protected:
     }
     std::string Run(UPLOADINGTHREAD& thread)
     {
-        thread.SetFrame(&m_sink);
-        EXPECT_EQ(thread.Run(), wxTHREAD_NO_ERROR);
-        thread.Wait();
-        return m_sink.Log();
+        return RunToEnd(thread, m_sink);
     }
     // The device's files without its profile.
     Tree Device() const
