@@ -9,6 +9,7 @@
 #include "devicesim/devicefiles.h"
 #include "devicesim/devicesim.h"
 #include "devicesim/profile.h"
+#include "devicesim/sharedlibrary.h"
 #include "devicesim/utf8.h"
 
 #include <chrono>
@@ -28,7 +29,6 @@
 #include <unistd.h>
 #define PROVIDER_API extern "C" __declspec(dllexport)
 #else
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -343,12 +343,7 @@ class LoadedLibrary
 public:
     ~LoadedLibrary()
     {
-#ifdef _WIN32
-        devsim::win::FreeLibraryFile(m_handle);
-#else
-        if (m_handle)
-            ::dlclose(m_handle);
-#endif
+        devsim::CloseLibrary(m_handle);
         if (!m_copy.empty())
             ::unlink(m_copy.c_str());
     }
@@ -400,11 +395,7 @@ public:
         ::close(copy);
         if (!ok)
             return ERROR_BAD_EXE_FORMAT;
-#ifdef _WIN32
-        m_handle = devsim::win::LoadLibraryFile(m_copy);
-#else
-        m_handle = ::dlopen(m_copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
+        m_handle = devsim::OpenLibrary(m_copy);
         if (!m_handle)
             return ERROR_BAD_EXE_FORMAT;
         auto attach = reinterpret_cast<VDXRAPI_ATTACH>(Symbol("CeAttachCoreLibrary"));
@@ -413,11 +404,7 @@ public:
         return 0;
     }
 
-#ifdef _WIN32
-    void* Symbol(const std::string& name) { return devsim::win::LibrarySymbol(m_handle, name.c_str()); }
-#else
-    void* Symbol(const std::string& name) { return ::dlsym(m_handle, name.c_str()); }
-#endif
+    void* Symbol(const std::string& name) { return devsim::LibrarySymbol(m_handle, name.c_str()); }
 
 private:
     void* m_handle = nullptr;

@@ -2,16 +2,9 @@
 #include "devicelib/vdxrapi.h"
 #include "devicesim/devicecore.h"
 #include "devicesim/profile.h"
+#include "devicesim/sharedlibrary.h"
 
 #include <gtest/gtest.h>
-
-#ifdef _WIN32
-// LoadLibrary through the simulator's helpers: <windows.h> and the device's
-// own type names do not mix.
-#include "devicesim/wincompat.h"
-#else
-#include <dlfcn.h>
-#endif
 
 #include <cstring>
 #include <string>
@@ -33,25 +26,13 @@ class Library
 public:
     Library()
     {
-#ifdef _WIN32
-        m_handle = devsim::win::LoadLibraryFile(PONTIRO_TEST_DEVICE_LIBRARY);
-#else
-        m_handle = ::dlopen(PONTIRO_TEST_DEVICE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-#endif
+        m_handle = devsim::OpenLibrary(PONTIRO_TEST_DEVICE_LIBRARY);
         if (!m_handle)
             return;
         auto attach = reinterpret_cast<VDXRAPI_ATTACH>(Symbol("CeAttachCoreLibrary"));
         m_attached = attach && attach(Core().Table());
     }
-    ~Library()
-    {
-#ifdef _WIN32
-        devsim::win::FreeLibraryFile(m_handle);
-#else
-        if (m_handle)
-            ::dlclose(m_handle);
-#endif
-    }
+    ~Library() { devsim::CloseLibrary(m_handle); }
     bool Ready() const { return m_handle && m_attached; }
     VDXRAPI_FUNCTION Export(const char* name) const
     {
@@ -59,14 +40,7 @@ public:
     }
 
 private:
-    void* Symbol(const char* name) const
-    {
-#ifdef _WIN32
-        return devsim::win::LibrarySymbol(m_handle, name);
-#else
-        return ::dlsym(m_handle, name);
-#endif
-    }
+    void* Symbol(const char* name) const { return devsim::LibrarySymbol(m_handle, name); }
 
     void* m_handle = nullptr;
     bool m_attached = false;
