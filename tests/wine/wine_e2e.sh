@@ -32,7 +32,15 @@ fail() { echo "wine_e2e [$SCENARIO]: $*" >&2; exit 1; }
 
 wine_run() { "$WINE_RUN" --prefix "$PREFIX" "$@"; }
 reg_set() { # key value type data
-    wine_run reg add "$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 || fail "reg add $1 $2 failed"
+    # A few tries: a wineserver still ending after the previous scenario
+    # can refuse the first client of the next one.
+    # Its output goes to a file: a pipe would also wait for the wineserver
+    # that reg starts, which outlives it by seconds.
+    for _ in 1 2 3; do
+        wine_run reg add "$1" /v "$2" /t "$3" /d "$4" /f > "$WORK/reg.log" 2>&1 && return 0
+        sleep 1
+    done
+    fail "reg add $1 $2 failed: $(cat "$WORK/reg.log")"
 }
 INTERNET='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 
