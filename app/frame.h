@@ -5,6 +5,7 @@
 #define PONTIRO_APP_FRAME_H
 
 #include "app/backgroundprovider.h"
+#include "device/bytevector.h"
 
 #include <wx/frame.h>
 #include <wx/string.h>
@@ -231,7 +232,7 @@ private:
     std::unique_ptr<wxHTTPBuilder, FrameDeleter> m_request;
     std::map<int, wxString> m_hostNames;
     std::map<int, wxString> m_urls;
-    std::map<int, std::vector<unsigned char>> m_contentBuffers;
+    std::map<int, ByteVector> m_contentBuffers;
     std::map<int, wxString> m_downloadTexts;
     std::map<int, wxString> m_uploadTexts;
     std::map<int, wxString> m_fileNames;

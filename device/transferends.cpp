@@ -1,7 +1,6 @@
 #include "device/transferends.h"
 
 #include "device/devicedefs.h"
-#include "device/hugepagebuffer.h"
 
 #include <wx/file.h>
 #include <wx/filefn.h>
@@ -15,12 +14,12 @@ namespace
 {
 // Makes room for size bytes in a vector; what it holds is read over, so
 // the old buffer goes before the new one is made.
-void Reserve(std::vector<unsigned char>& bytes, std::size_t size)
+void Reserve(ByteVector& bytes, std::size_t size)
 {
     if (bytes.capacity() >= size)
         return;
-    std::vector<unsigned char>().swap(bytes);
-    ReserveOnHugePages(bytes, size);
+    ByteVector().swap(bytes);
+    bytes.reserve(size);
 }
 
 // A buffer of at least size bytes, kept across calls.
@@ -41,7 +40,7 @@ bool OpenFileForReading(wxFile& file, const wxString& path)
     return !path.empty() && wxFileExists(path) && file.Open(path, wxFile::read);
 }
 
-MemorySource::MemorySource(const std::vector<unsigned char>& bytes, const wxString& name)
+MemorySource::MemorySource(const ByteVector& bytes, const wxString& name)
     : UploadSource(name), m_bytes(bytes)
 {
 }
@@ -101,7 +100,7 @@ void LocalFileSource::Consume(std::size_t count)
     m_start += count;
 }
 
-MemoryTarget::MemoryTarget(std::vector<unsigned char>& bytes, const wxString& name,
+MemoryTarget::MemoryTarget(ByteVector& bytes, const wxString& name,
                            std::uint64_t largest)
     : DownloadTarget(name), m_bytes(bytes), m_largest(std::min<std::uint64_t>(largest, bytes.max_size()))
 {
@@ -130,9 +129,8 @@ std::int32_t MemoryTarget::Prepare(std::uint64_t size)
 unsigned char* MemoryTarget::Space(std::size_t most, std::size_t& room)
 {
     room = std::min(most, m_size - m_done);
-    // The bytes the vector lacks are made (zeroed) just ahead of the read
-    // that fills them, while they are in the cache: zeroing the whole vector
-    // first would cost a pass over memory of its own.
+    // The vector grows just ahead of the read that fills it; growing sets
+    // no bytes (device/bytevector.h).
     if (m_bytes.size() < m_done + room)
         m_bytes.resize(m_done + room);
     return m_bytes.data() + m_done;
@@ -190,7 +188,7 @@ void LocalFileTarget::Discard()
     wxRemoveFile(Name());
 }
 
-CompareTarget::CompareTarget(const std::vector<unsigned char>& expected, const wxString& name)
+CompareTarget::CompareTarget(const ByteVector& expected, const wxString& name)
     : DownloadTarget(name), m_expected(expected)
 {
 }

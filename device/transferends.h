@@ -4,6 +4,8 @@
 #ifndef PONTIRO_DEVICE_TRANSFERENDS_H
 #define PONTIRO_DEVICE_TRANSFERENDS_H
 
+#include "device/bytevector.h"
+
 #include <wx/string.h>
 
 #include <cstddef>
@@ -103,13 +105,13 @@ private:
 class MemorySource : public UploadSource
 {
 public:
-    MemorySource(const std::vector<unsigned char>& bytes, const wxString& name);
+    MemorySource(const ByteVector& bytes, const wxString& name);
     bool Size(std::uint64_t& size) override;
     bool Peek(std::size_t most, const unsigned char*& data, std::size_t& size) override;
     void Consume(std::size_t count) override;
 
 private:
-    const std::vector<unsigned char>& m_bytes;
+    const ByteVector& m_bytes;
     std::size_t m_done = 0;
 };
 
@@ -136,7 +138,7 @@ class MemoryTarget : public DownloadTarget
 {
 public:
     // A file larger than largest is not read.
-    MemoryTarget(std::vector<unsigned char>& bytes, const wxString& name, std::uint64_t largest);
+    MemoryTarget(ByteVector& bytes, const wxString& name, std::uint64_t largest);
     std::int32_t Prepare(std::uint64_t size) override;
     unsigned char* Space(std::size_t most, std::size_t& room) override;
     std::int32_t Accept(std::size_t count) override;
@@ -144,7 +146,7 @@ public:
     void Discard() override;
 
 private:
-    std::vector<unsigned char>& m_bytes;
+    ByteVector& m_bytes;
     std::uint64_t m_largest;
     std::size_t m_size = 0;
     std::size_t m_done = 0;
@@ -176,7 +178,7 @@ private:
 class CompareTarget : public DownloadTarget
 {
 public:
-    CompareTarget(const std::vector<unsigned char>& expected, const wxString& name);
+    CompareTarget(const ByteVector& expected, const wxString& name);
     ~CompareTarget() override;
     std::int32_t Prepare(std::uint64_t size) override;
     unsigned char* Space(std::size_t most, std::size_t& room) override;
@@ -188,7 +190,7 @@ public:
     static constexpr std::size_t kAlignment = 4096;
 
 private:
-    const std::vector<unsigned char>& m_expected;
+    const ByteVector& m_expected;
     unsigned char* m_buffer = nullptr;
     std::size_t m_capacity = 0;
     std::size_t m_done = 0;

@@ -249,7 +249,7 @@ bool VDXRDEV::FileToDevice(const wxString& localPath, const wxString& path)
     return MoveToDevice(source, *writer, path);
 }
 
-bool VDXRDEV::MemoryToDevice(const std::vector<unsigned char>& bytes, const wxString& path)
+bool VDXRDEV::MemoryToDevice(const ByteVector& bytes, const wxString& path)
 {
     std::int32_t systemError = 0;
     const std::unique_ptr<DeviceWriter> writer = OpenWriter(path, systemError);
@@ -279,7 +279,7 @@ bool VDXRDEV::DeviceToFile(const wxString& path, const wxString& localPath)
     return MoveFromDevice(*reader, target, path);
 }
 
-bool VDXRDEV::DeviceToMemory(const wxString& path, std::vector<unsigned char>& bytes)
+bool VDXRDEV::DeviceToMemory(const wxString& path, ByteVector& bytes)
 {
     std::int32_t systemError = 0;
     const std::unique_ptr<DeviceReader> reader = OpenReader(path, systemError);
@@ -426,7 +426,7 @@ bool VDXRDEV::CanStage()
     return false;
 }
 
-bool VDXRDEV::WriteStaged(const std::vector<unsigned char>& bytes, const wxString& path)
+bool VDXRDEV::WriteStaged(const ByteVector& bytes, const wxString& path)
 {
     if (!StartTransfer())
         return false;
@@ -462,7 +462,7 @@ private:
 };
 }
 
-bool VDXRDEV::VerifyStaged(const std::vector<unsigned char>& bytes, const wxString& path)
+bool VDXRDEV::VerifyStaged(const ByteVector& bytes, const wxString& path)
 {
     // The receiver saw the file's transfer once; the read-back is not a
     // second one.

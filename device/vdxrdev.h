@@ -3,6 +3,7 @@
 #ifndef PONTIRO_DEVICE_VDXRDEV_H
 #define PONTIRO_DEVICE_VDXRDEV_H
 
+#include "device/bytevector.h"
 #include "device/devicedefs.h"
 #include "device/lazyid.h"
 
@@ -95,12 +96,12 @@ public:
     // notifications and error record of WriteFromMemory (texts name path).
     // An empty vector stages an empty file. On failure the staged file is
     // removed as far as the medium lets it be; the target is untouched.
-    virtual bool WriteStaged(const std::vector<unsigned char>& bytes, const wxString& path);
+    virtual bool WriteStaged(const ByteVector& bytes, const wxString& path);
     // Reads path's staged file back from the medium and compares it with
     // bytes; on a card the read bypasses the system's cache as far as the
     // platform allows. Posts no notifications. False on a difference
     // (DEVICE_ERR_VERIFY, ">" + path) or a failed read.
-    virtual bool VerifyStaged(const std::vector<unsigned char>& bytes, const wxString& path);
+    virtual bool VerifyStaged(const ByteVector& bytes, const wxString& path);
     // First phase of the commit: target -> <path>.pontiro-old (when there is
     // a target), then staged -> target. The old copy stays until
     // FinishCommit. Failures: DEVICE_ERR_RENAME (">" + the name the file was
@@ -197,9 +198,9 @@ protected:
     // Whole-file transfers, the same on every back end from the opening of
     // their files on; the caller has cleared the record and posted the start.
     bool FileToDevice(const wxString& localPath, const wxString& path);
-    bool MemoryToDevice(const std::vector<unsigned char>& bytes, const wxString& path);
+    bool MemoryToDevice(const ByteVector& bytes, const wxString& path);
     bool DeviceToFile(const wxString& path, const wxString& localPath);
-    bool DeviceToMemory(const wxString& path, std::vector<unsigned char>& bytes);
+    bool DeviceToMemory(const wxString& path, ByteVector& bytes);
 
     // The transfer loops, one per direction, once both ends are open: the
     // bytes in pieces of the device's largest span, progress whenever the

@@ -202,7 +202,7 @@ bool VDXRDEVCARD::StartTransfer()
     return VDXRDEV::StartTransfer();
 }
 
-bool VDXRDEVCARD::WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path)
+bool VDXRDEVCARD::WriteFromMemory(const ByteVector& bytes, const wxString& path)
 {
     // An empty vector makes an empty file, unlike on the Remote API device.
     StartTransfer();

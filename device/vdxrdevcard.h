@@ -52,7 +52,7 @@ public:
     wxString GetMapExtra() override;
     // The other transfers are those of the Remote API device, over the
     // card's files (OpenReader, OpenWriter) and its transfer rules.
-    bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path) override;
+    bool WriteFromMemory(const ByteVector& bytes, const wxString& path) override;
     // The card replaces files by renaming them; its free space is the file
     // system's.
     bool CanStage() override;

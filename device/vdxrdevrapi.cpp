@@ -462,7 +462,7 @@ bool VDXRDEVRAPI::CopyFromDevice(const wxString& path, const wxString& localPath
     return StartTransfer() && DeviceToFile(path, localPath);
 }
 
-bool VDXRDEVRAPI::ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes)
+bool VDXRDEVRAPI::ReadToMemory(const wxString& path, ByteVector& bytes)
 {
     if (StartTransfer())
         return DeviceToMemory(path, bytes);
@@ -470,7 +470,7 @@ bool VDXRDEVRAPI::ReadToMemory(const wxString& path, std::vector<unsigned char>&
     return false;
 }
 
-bool VDXRDEVRAPI::WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path)
+bool VDXRDEVRAPI::WriteFromMemory(const ByteVector& bytes, const wxString& path)
 {
     ClearError();
     NotifyStarted();
@@ -531,7 +531,7 @@ bool VDXRDEVRAPI::GetFreeSpace(const wxString& folder, std::uint64_t& freeBytes)
 bool VDXRDEVRAPI::WriteBytes(const void* data, const wxString& path, std::uint32_t length)
 {
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    std::vector<unsigned char> copy;
+    ByteVector copy;
     if (bytes && length)
         copy.assign(bytes, bytes + length);
     return WriteFromMemory(copy, path);

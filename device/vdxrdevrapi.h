@@ -51,8 +51,8 @@ public:
 
     // Whole-file transfers between a byte vector and a device file. A failed
     // read leaves the vector empty.
-    virtual bool ReadToMemory(const wxString& path, std::vector<unsigned char>& bytes);
-    virtual bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path);
+    virtual bool ReadToMemory(const wxString& path, ByteVector& bytes);
+    virtual bool WriteFromMemory(const ByteVector& bytes, const wxString& path);
     // Copies length bytes into a vector and writes it with WriteFromMemory.
     virtual bool WriteBytes(const void* data, const wxString& path, std::uint32_t length);
 

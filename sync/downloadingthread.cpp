@@ -1,7 +1,6 @@
 #include "sync/downloadingthread.h"
 
 #include "device/devicedefs.h"
-#include "device/hugepagebuffer.h"
 #include "http/httpbuilder.h"
 #include "sync/syncdefs.h"
 #include "sync/syncevents.h"
@@ -20,22 +19,20 @@ const std::size_t kMarkerWindow = 500;
 const char kLoginMarker[] = "<Error>";
 
 // The most one read of a body asks for. A read takes the room the buffer
-// already has, so a large body arrives in few system calls while the bytes
-// zero-filled by the resize are still in the cache when the read overwrites
-// them.
+// already has, so a large body arrives in few system calls.
 const std::size_t kBodyReadPiece = std::size_t(256) * 1024;
 
 // Makes room for at least `needed` bytes, keeping the content; growing
 // doubles, so a body of unknown size costs few moves.
-void Grow(std::vector<unsigned char>& bytes, std::size_t needed)
+void Grow(ByteVector& bytes, std::size_t needed)
 {
     if (bytes.capacity() < needed)
-        ReserveOnHugePages(bytes, std::max(needed, bytes.capacity() * 2));
+        bytes.reserve(std::max(needed, bytes.capacity() * 2));
 }
 
 } // namespace
 
-bool HasLoginErrorMarker(const std::vector<unsigned char>& body)
+bool HasLoginErrorMarker(const ByteVector& body)
 {
     const std::size_t length = std::min(body.size(), kMarkerWindow);
     const std::size_t markerLength = sizeof(kLoginMarker) - 1;
@@ -55,24 +52,24 @@ DOWNLOADINGTHREAD::DOWNLOADINGTHREAD(wxHTTPBuilder* builder)
 
 DOWNLOADINGTHREAD::~DOWNLOADINGTHREAD() = default;
 
-void DOWNLOADINGTHREAD::FillSlot(int slot, const wxString& url, std::vector<unsigned char>* buffer)
+void DOWNLOADINGTHREAD::FillSlot(int slot, const wxString& url, ByteVector* buffer)
 {
     m_url[slot] = url;
     m_buffer[slot] = buffer;
     SetArmed(slot, true);
 }
 
-void DOWNLOADINGTHREAD::SetJob1(const wxString& url, std::vector<unsigned char>* buffer)
+void DOWNLOADINGTHREAD::SetJob1(const wxString& url, ByteVector* buffer)
 {
     FillSlot(0, url, buffer);
 }
 
-void DOWNLOADINGTHREAD::SetJob2(const wxString& url, std::vector<unsigned char>* buffer)
+void DOWNLOADINGTHREAD::SetJob2(const wxString& url, ByteVector* buffer)
 {
     FillSlot(1, url, buffer);
 }
 
-void DOWNLOADINGTHREAD::SetJob3(const wxString& url, std::vector<unsigned char>* buffer)
+void DOWNLOADINGTHREAD::SetJob3(const wxString& url, ByteVector* buffer)
 {
     FillSlot(2, url, buffer);
 }
@@ -132,7 +129,7 @@ wxThread::ExitCode DOWNLOADINGTHREAD::Entry()
 }
 
 bool DOWNLOADINGTHREAD::Fetch(wxHTTPBuilder* builder, const wxString& url,
-                              std::vector<unsigned char>* destination)
+                              ByteVector* destination)
 {
     wxString target = url;
     for (int redirects = 0;; ++redirects)
@@ -167,7 +164,7 @@ bool DOWNLOADINGTHREAD::Fetch(wxHTTPBuilder* builder, const wxString& url,
     }
 }
 
-bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, std::vector<unsigned char>* destination)
+bool DOWNLOADINGTHREAD::ReadBody(wxHTTPBuilderStream* stream, ByteVector* destination)
 {
     destination->clear();
     const wxUint32 announced = stream->GetContentLength();

@@ -3,6 +3,7 @@
 #ifndef PONTIRO_SYNC_DOWNLOADINGTHREAD_H
 #define PONTIRO_SYNC_DOWNLOADINGTHREAD_H
 
+#include "device/bytevector.h"
 #include "sync/jobthread.h"
 
 #include <wx/string.h>
@@ -23,9 +24,9 @@ public:
     explicit DOWNLOADINGTHREAD(wxHTTPBuilder* builder);
     ~DOWNLOADINGTHREAD() override;
 
-    void SetJob1(const wxString& url, std::vector<unsigned char>* buffer);
-    void SetJob2(const wxString& url, std::vector<unsigned char>* buffer);
-    void SetJob3(const wxString& url, std::vector<unsigned char>* buffer);
+    void SetJob1(const wxString& url, ByteVector* buffer);
+    void SetJob2(const wxString& url, ByteVector* buffer);
+    void SetJob3(const wxString& url, ByteVector* buffer);
 
     std::int32_t GetError() const { return m_error; }
 
@@ -35,21 +36,21 @@ public:
 
 protected:
     ExitCode Entry() override;
-    bool Fetch(wxHTTPBuilder* builder, const wxString& url, std::vector<unsigned char>* destination);
+    bool Fetch(wxHTTPBuilder* builder, const wxString& url, ByteVector* destination);
     // Reads the body into destination; false (with m_error set) when it was
     // cut short, too large, or the thread was stopped.
-    bool ReadBody(wxHTTPBuilderStream* stream, std::vector<unsigned char>* destination);
+    bool ReadBody(wxHTTPBuilderStream* stream, ByteVector* destination);
 
     // RequestStop leaves the builder alone from then on.
     void ReleaseBorrowed() override;
 
 private:
     // Not SetJob: Windows' headers make that name a macro.
-    void FillSlot(int slot, const wxString& url, std::vector<unsigned char>* buffer);
+    void FillSlot(int slot, const wxString& url, ByteVector* buffer);
 
     wxHTTPBuilder* m_builder;
     wxString m_url[kSlotCount];
-    std::vector<unsigned char>* m_buffer[kSlotCount];
+    ByteVector* m_buffer[kSlotCount];
     std::int32_t m_error;
 
     std::mutex m_stoppableLock;
@@ -58,6 +59,6 @@ private:
 
 // True when the first bytes of an address-book answer hold the server's
 // error marker "<Error>".
-bool HasLoginErrorMarker(const std::vector<unsigned char>& body);
+bool HasLoginErrorMarker(const ByteVector& body);
 
 #endif

@@ -49,7 +49,7 @@ UPLOADINGTHREAD::UPLOADINGTHREAD(VDXRDEVRAPI* device)
 UPLOADINGTHREAD::~UPLOADINGTHREAD() = default;
 
 void UPLOADINGTHREAD::FillSlot(int slot, const wxString& subFolder, const wxString& fileName,
-                               std::vector<unsigned char> bytes)
+                               ByteVector bytes)
 {
     // The device takes "/"-separated paths only; the navigation folder may
     // still be in the backslash form the device itself uses.
@@ -63,19 +63,19 @@ void UPLOADINGTHREAD::FillSlot(int slot, const wxString& subFolder, const wxStri
 }
 
 void UPLOADINGTHREAD::SetJob1(const wxString& subFolder, const wxString& fileName,
-                              std::vector<unsigned char> bytes)
+                              ByteVector bytes)
 {
     FillSlot(0, subFolder, fileName, std::move(bytes));
 }
 
 void UPLOADINGTHREAD::SetJob2(const wxString& subFolder, const wxString& fileName,
-                              std::vector<unsigned char> bytes)
+                              ByteVector bytes)
 {
     FillSlot(1, subFolder, fileName, std::move(bytes));
 }
 
 void UPLOADINGTHREAD::SetJob3(const wxString& subFolder, const wxString& fileName,
-                              std::vector<unsigned char> bytes)
+                              ByteVector bytes)
 {
     FillSlot(2, subFolder, fileName, std::move(bytes));
 }

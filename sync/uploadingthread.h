@@ -4,6 +4,7 @@
 #ifndef PONTIRO_SYNC_UPLOADINGTHREAD_H
 #define PONTIRO_SYNC_UPLOADINGTHREAD_H
 
+#include "device/bytevector.h"
 #include "sync/jobthread.h"
 
 #include <wx/string.h>
@@ -32,9 +33,9 @@ public:
     // fails the run before anything is written. The thread keeps its own
     // bytes: a caller that no longer needs them moves them in rather than
     // have a second copy of a large file made.
-    void SetJob1(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
-    void SetJob2(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
-    void SetJob3(const wxString& subFolder, const wxString& fileName, std::vector<unsigned char> bytes);
+    void SetJob1(const wxString& subFolder, const wxString& fileName, ByteVector bytes);
+    void SetJob2(const wxString& subFolder, const wxString& fileName, ByteVector bytes);
+    void SetJob3(const wxString& subFolder, const wxString& fileName, ByteVector bytes);
     // Also gives the frame to the device for its notifications.
     void SetFrame(wxEvtHandler* frame) override;
 
@@ -50,7 +51,7 @@ protected:
 private:
     // Not SetJob: Windows' headers make that name a macro.
     void FillSlot(int slot, const wxString& subFolder, const wxString& fileName,
-                  std::vector<unsigned char> bytes);
+                  ByteVector bytes);
     wxString TargetPath(int slot) const;
     // The slot's folder, made below the navigation folder when missing.
     bool PrepareFolder(int slot, int levels);
@@ -67,7 +68,7 @@ private:
     VDXRDEVRAPI* m_device;
     wxString m_folder[kSlotCount];
     wxString m_fileName[kSlotCount];
-    std::vector<unsigned char> m_data[kSlotCount];
+    ByteVector m_data[kSlotCount];
     // A slot given a job without a file name.
     bool m_unnamed[kSlotCount];
 

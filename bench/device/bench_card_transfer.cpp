@@ -138,7 +138,7 @@ std::string ScratchFolder(const std::string& base)
 // One folder's measurements; false when a transfer failed. memory is a
 // folder on tmpfs for the copy the read is held against.
 bool MeasureFolder(const std::string& folder, const std::string& memory, std::size_t mib,
-                   const std::vector<unsigned char>& bytes)
+                   const ByteVector& bytes)
 {
     VDXRDEVCARD card(folder);
     const std::string source = folder + "/source.bin";
@@ -161,7 +161,7 @@ bool MeasureFolder(const std::string& folder, const std::string& memory, std::si
         Run({"sync"});
     };
     const auto nothing = [] {};
-    std::vector<unsigned char> back;
+    ByteVector back;
 
     Side cp = Tool([&] { return Run({"cp", source, cpTarget}); }, removeTargets);
     Side cpSync = Tool([&] { return Run({"cp", source, cpTarget}) && Run({"sync", cpTarget}); }, removeTargets);
@@ -169,7 +169,7 @@ bool MeasureFolder(const std::string& folder, const std::string& memory, std::si
     Side cat = Tool([&] { return Run({"cat", source}); }, nothing);
     Side copy = Tool([&] { return Run({"cp", source, memoryCopy}); }, [&] { unlink(memoryCopy.c_str()); });
     Side readFresh = Ours([&] { return card.ReadToMemory("/source.bin", back); },
-                          [&] { std::vector<unsigned char>().swap(back); });
+                          [&] { ByteVector().swap(back); });
     // Runs after the fresh read, which left the vector filled.
     Side readReused = Ours([&] { return card.ReadToMemory("/source.bin", back); }, nothing);
     // A run's staged write, with and without its read-back from the card.
@@ -227,7 +227,7 @@ int main(int argc, char** argv)
     if (argc > 3)
         g_rounds = std::max(1, std::atoi(argv[3]));
     g_oursOnly = argc > 4 && std::string(argv[4]) == "ours";
-    std::vector<unsigned char> bytes(mib << 20);
+    ByteVector bytes(mib << 20);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
 

@@ -138,7 +138,7 @@ double ProgramRun(const wxString& url, size_t expected)
     const auto start = Clock::now();
     wxHTTPBuilder builder;
     builder.InitMimeTypes();
-    std::vector<unsigned char> body;
+    ByteVector body;
     DOWNLOADINGTHREAD thread(&builder);
     thread.SetJob2(url, &body);
     if (thread.Run() != wxTHREAD_NO_ERROR)

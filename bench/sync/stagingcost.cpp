@@ -46,7 +46,7 @@ bool RunThreads(VDXRDEVRAPI& device, const wxString& url, Side& side)
 {
     wxHTTPBuilder builder;
     builder.InitMimeTypes();
-    std::vector<unsigned char> bytes;
+    ByteVector bytes;
     DOWNLOADINGTHREAD download(&builder);
     download.SetJob2(url, &bytes);
     const auto start = BenchClock::now();

@@ -14,7 +14,7 @@
 
 namespace
 {
-typedef std::vector<unsigned char> Bytes;
+typedef ByteVector Bytes;
 
 TEST(CardDrive, MapsDevicePathsOntoTheDrive)
 {

@@ -16,7 +16,7 @@
 #include "tests/support/pattern.h"
 #include "tests/support/scratchfolder.h"
 
-typedef std::vector<unsigned char> Bytes;
+typedef ByteVector Bytes;
 
 void MakeDirs(const std::string& path);
 // UTF-16LE bytes of a text given as 16-bit units.

@@ -176,7 +176,7 @@ TEST(RapiConnect, OperationsWithoutAProviderFailInsteadOfCrashing)
 {
     SimDevice sim;
     VDXRDEVRAPI device;
-    std::vector<unsigned char> bytes(10, 1);
+    ByteVector bytes(10, 1);
     EXPECT_FALSE(device.Exists(wxS("/windows")));
     EXPECT_EQ(DEVICE_ERR_RAPI_ENTRY, device.GetErrorCode());
     EXPECT_FALSE(device.WriteFromMemory(bytes, wxS("/x")));

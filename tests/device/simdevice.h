@@ -14,7 +14,7 @@
 #include "tests/support/pattern.h"
 #include "tests/support/scratchfolder.h"
 
-typedef std::vector<unsigned char> Bytes;
+typedef ByteVector Bytes;
 
 class SimDevice
 {

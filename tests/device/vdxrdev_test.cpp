@@ -257,7 +257,7 @@ TEST(Device, PercentagesStayWholeAndBounded)
     EXPECT_EQ(FakeDevice::TransferPercent(300, 200), 100);
 }
 
-typedef std::vector<unsigned char> Bytes;
+typedef ByteVector Bytes;
 
 // How the device file is handed its bytes: in pieces of piece, up to largest
 // at once; a device that takes at most `takes` of them per call.

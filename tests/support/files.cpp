@@ -44,10 +44,10 @@ std::string ReadFile(const std::string& path)
     return bytes;
 }
 
-std::vector<unsigned char> ReadFileBytes(const std::string& path)
+ByteVector ReadFileBytes(const std::string& path)
 {
     const std::string bytes = ReadFile(path);
-    return std::vector<unsigned char>(bytes.begin(), bytes.end());
+    return ByteVector(bytes.begin(), bytes.end());
 }
 
 bool WriteFile(const std::string& path, const std::string& bytes)
@@ -55,7 +55,7 @@ bool WriteFile(const std::string& path, const std::string& bytes)
     return Write(path, bytes.data(), bytes.size());
 }
 
-bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes)
+bool WriteFile(const std::string& path, const ByteVector& bytes)
 {
     return Write(path, bytes.data(), bytes.size());
 }

@@ -3,17 +3,18 @@
 #ifndef PONTIRO_TESTS_SUPPORT_FILES_H
 #define PONTIRO_TESTS_SUPPORT_FILES_H
 
+#include "device/bytevector.h"
+
 #include <string>
-#include <vector>
 
 // The file's bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 // The same bytes in the device layer's byte type.
-std::vector<unsigned char> ReadFileBytes(const std::string& path);
+ByteVector ReadFileBytes(const std::string& path);
 
 // Writes the file whole, making the folders on the way; false on failure.
 bool WriteFile(const std::string& path, const std::string& bytes);
-bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes);
+bool WriteFile(const std::string& path, const ByteVector& bytes);
 
 // A file, folder or anything else under that name.
 bool PathExists(const std::string& path);

@@ -2,12 +2,13 @@
 #ifndef PONTIRO_TESTS_SUPPORT_PATTERN_H
 #define PONTIRO_TESTS_SUPPORT_PATTERN_H
 
-#include <cstddef>
-#include <vector>
+#include "device/bytevector.h"
 
-inline std::vector<unsigned char> Pattern(std::size_t size, unsigned seed = 1)
+#include <cstddef>
+
+inline ByteVector Pattern(std::size_t size, unsigned seed = 1)
 {
-    std::vector<unsigned char> bytes(size);
+    ByteVector bytes(size);
     // The seed spread by a multiplicative hash, then a plain linear
     // congruential generator: cheap, and the same bytes on every platform.
     unsigned state = seed * 2654435761u + 1;

@@ -196,7 +196,7 @@ TEST(DevicePaths, BackslashesBecomeSlashes)
 
 TEST(LoginMarker, LookedForInTheFirst500Bytes)
 {
-    auto bytes = [](const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); };
+    auto bytes = [](const std::string& text) { return ByteVector(text.begin(), text.end()); };
     EXPECT_TRUE(HasLoginErrorMarker(bytes("<Response><Error>no</Error>")));
     EXPECT_FALSE(HasLoginErrorMarker(bytes("")));
     EXPECT_FALSE(HasLoginErrorMarker(bytes("<Error")));

@@ -155,14 +155,14 @@ public:
 #endif
 };
 
-std::string Text(const std::vector<unsigned char>& bytes)
+std::string Text(const ByteVector& bytes)
 {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<unsigned char> Bytes(const std::string& text)
+ByteVector Bytes(const std::string& text)
 {
-    return std::vector<unsigned char>(text.begin(), text.end());
+    return ByteVector(text.begin(), text.end());
 }
 
 // --- download ---------------------------------------------------------------
@@ -204,7 +204,7 @@ protected:
     std::unique_ptr<StandInService> m_service;
     wxHTTPBuilder m_builder;
     EventSink m_sink;
-    std::vector<unsigned char> m_buffers[3];
+    ByteVector m_buffers[3];
 };
 
 TEST_F(DownloadTest, AllThreeSlotsInOrder)
@@ -273,7 +273,7 @@ TEST_F(DownloadTest, ServerMisbehaviourByErrorCode)
         ASSERT_TRUE(StartService());
         EventSink sink;
         wxHTTPBuilder builder;
-        std::vector<unsigned char> buffer = Bytes("old");
+        ByteVector buffer = Bytes("old");
         DOWNLOADINGTHREAD thread(&builder);
         thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &buffer);
         thread.SetJob3(Url(SecondSpeedCamPath()), &m_buffers[2]);
@@ -318,7 +318,7 @@ TEST_F(DownloadTest, EmptyAnswers)
         ASSERT_TRUE(StartService());
         EventSink sink;
         wxHTTPBuilder builder;
-        std::vector<unsigned char> buffers[3];
+        ByteVector buffers[3];
         DOWNLOADINGTHREAD thread(&builder);
         thread.SetJob1(Url(AddressBookPath(wxT("demo@example.com"), wxT("secret"))), &buffers[0]);
         thread.SetJob2(Url(SpeedCamPath(DEVICE_KIND_OSELAN)), &buffers[1]);
@@ -360,7 +360,7 @@ TEST(DownloadBody, WholeAtAnySize)
 
             wxHTTPBuilder builder;
             EventSink sink;
-            std::vector<unsigned char> buffer = Bytes("old");
+            ByteVector buffer = Bytes("old");
             DOWNLOADINGTHREAD thread(&builder);
             thread.SetJob2(url, &buffer);
             thread.SetFrame(&sink);
@@ -542,7 +542,7 @@ TEST_F(DownloadTest, ThroughTheSystemProxyOrDirect)
         wxHTTPBuilder builder;
         ApplyProxy(builder, setting);
         EventSink sink;
-        std::vector<unsigned char> buffer;
+        ByteVector buffer;
         DOWNLOADINGTHREAD thread(&builder);
         thread.SetJob2(ComposeRequestUrl(c.host, wxT("/pnd/request"), SpeedCamPath(DEVICE_KIND_OSELAN)), &buffer);
         thread.SetFrame(&sink);
@@ -610,8 +610,8 @@ TEST_F(UploadTest, EmptyBytesAreSkippedAnEmptyNameFails)
 {
     {
         UPLOADINGTHREAD thread(&m_device);
-        thread.SetJob1(wxT("addressbook"), wxT("book.vcf"), std::vector<unsigned char>());
-        thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), std::vector<unsigned char>());
+        thread.SetJob1(wxT("addressbook"), wxT("book.vcf"), ByteVector());
+        thread.SetJob2(wxT("speedcam"), wxT("radars.txt"), ByteVector());
         EXPECT_EQ(Run(thread), "e5");
         EXPECT_TRUE(thread.IsDone());
         EXPECT_FALSE(m_card.Exists("Kelvo/addressbook"));
@@ -669,12 +669,12 @@ public:
     {
     }
     bool CanStage() override { return m_canStage; }
-    bool WriteFromMemory(const std::vector<unsigned char>& bytes, const wxString& path) override
+    bool WriteFromMemory(const ByteVector& bytes, const wxString& path) override
     {
         Count();
         return VDXRDEVCARD::WriteFromMemory(bytes, path);
     }
-    bool WriteStaged(const std::vector<unsigned char>& bytes, const wxString& path) override
+    bool WriteStaged(const ByteVector& bytes, const wxString& path) override
     {
         Count();
         return VDXRDEVCARD::WriteStaged(bytes, path);
@@ -839,7 +839,7 @@ void ServiceToDevice(VDXRDEVRAPI& device, const ScratchFolder& root, const std::
     const wxString host = wxString::Format(wxT("127.0.0.1:%u"), service.Port());
 
     wxHTTPBuilder builder;
-    std::vector<unsigned char> buffers[3];
+    ByteVector buffers[3];
     DOWNLOADINGTHREAD download(&builder);
     download.SetJob1(ComposeRequestUrl(host, wxT("/pnd"), AddressBookPath(wxT("demo@example.com"), wxT("secret"))),
                      &buffers[0]);
