@@ -21,6 +21,8 @@
 namespace
 {
 constexpr std::size_t kBlock = CompareTarget::kAlignment;
+// How much is written before it is handed to the card.
+constexpr std::uint64_t kWriteBehindWindow = std::uint64_t(1) << 20;
 
 bool IsAligned(const void* data, std::size_t size)
 {
@@ -115,15 +117,53 @@ bool CardWriter::Open(const wxString& target, const wxString& staged, Mode mode)
     m_target = target;
     m_staged = staged;
     m_mode = mode;
+    m_written = m_queued = m_settled = 0;
+    m_writeBehind = true;
     return true;
 }
 
 bool CardWriter::Write(const unsigned char* data, std::size_t size, std::size_t& written,
-                       std::int32_t&)
+                       std::int32_t& systemError)
 {
     wxLogNull noLog;
     written = size == 0 ? 0 : m_file->Write(data, size);
-    return written > 0 || size == 0;
+    m_written += written;
+    if (written == 0 && size != 0)
+        return false;
+    return WriteBehind(systemError);
+}
+
+bool CardWriter::WriteBehind(std::int32_t& systemError)
+{
+#ifdef __linux__
+    if (!m_writeBehind || m_written - m_queued < kWriteBehindWindow)
+        return true;
+    const int fd = m_file->fd();
+    // The window before the last must be on the card before more is handed
+    // to it, so no more than two windows wait in memory.
+    if (m_queued > m_settled
+        && ::sync_file_range(fd, static_cast<off64_t>(m_settled), static_cast<off64_t>(m_queued - m_settled),
+                             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0)
+    {
+        // A card that failed to take the bytes fails the write now; a file
+        // system without the call is written as without write-behind.
+        if (errno == EIO || errno == ENOSPC)
+        {
+            systemError = errno;
+            return false;
+        }
+        m_writeBehind = false;
+        return true;
+    }
+    m_settled = m_queued;
+    if (::sync_file_range(fd, static_cast<off64_t>(m_queued), static_cast<off64_t>(m_written - m_queued),
+                          SYNC_FILE_RANGE_WRITE) != 0)
+        m_writeBehind = false;
+    m_queued = m_written;
+#else
+    (void)systemError;
+#endif
+    return true;
 }
 
 bool CardWriter::Finish(std::int32_t&)

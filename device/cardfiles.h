@@ -49,6 +49,9 @@ private:
 // Writes <target>.pontiro-new; Finish flushes it to the card and, unless it
 // is to stay staged, renames it over the target. Discard removes it. The
 // target never holds part of the new bytes, nor an empty placeholder.
+// Where the system allows (Linux), the card is written behind the writes,
+// at most two windows behind: the flush at the end then finds little left,
+// and the progress follows the card rather than the system's memory.
 class CardWriter final : public DeviceWriter
 {
 public:
@@ -71,10 +74,17 @@ public:
     void Discard() override;
 
 private:
+    bool WriteBehind(std::int32_t& systemError);
+
     std::unique_ptr<wxFile> m_file;
     wxString m_target;
     wxString m_staged;
     Mode m_mode = REPLACE_TARGET;
+    // Bytes written, bytes handed to the card, and bytes known on it.
+    std::uint64_t m_written = 0;
+    std::uint64_t m_queued = 0;
+    std::uint64_t m_settled = 0;
+    bool m_writeBehind = true;
 };
 
 // Reads a file as the card holds it: with O_DIRECT where the file system
