@@ -31,5 +31,5 @@ void* AllocateTransferBytes(std::size_t size)
 
 void ReleaseTransferBytes(void* block, std::size_t size) noexcept
 {
-    ::operator delete(block, size, std::align_val_t(AlignmentFor(size)));
+    ::operator delete(block, std::align_val_t(AlignmentFor(size)));
 }
