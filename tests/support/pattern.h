@@ -6,12 +6,12 @@
 
 #include <cstddef>
 
-inline ByteVector Pattern(std::size_t size, unsigned seed = 1)
+inline ByteVector Pattern(std::size_t size, unsigned variant = 1)
 {
     ByteVector bytes(size);
-    // The seed spread by a multiplicative hash, then a plain linear
+    // The variant spread by a multiplicative hash, then a plain linear
     // congruential generator: cheap, and the same bytes on every platform.
-    unsigned state = seed * 2654435761u + 1;
+    unsigned state = variant * 2654435761u + 1;
     for (unsigned char& byte : bytes)
     {
         state = state * 1103515245u + 12345u;
