@@ -83,9 +83,11 @@ check_launcher() { # root work
 
     [ "$(env -i "HOME=$home" "$launcher" --version)" = "pontiro $VERSION" ] ||
         fail "pontiro --version does not say pontiro $VERSION"
+    env -i "HOME=$home" "$launcher" --help | grep -q '^usage: pontiro' ||
+        fail "pontiro --help does not print its usage"
     local status=0
-    env -i "HOME=$home" "$launcher" --help >/dev/null 2>&1 || status=$?
-    [ "$status" = 2 ] || fail "an argument to pontiro did not end it with status 2 (got $status)"
+    env -i "HOME=$home" "$launcher" --start >/dev/null 2>&1 || status=$?
+    [ "$status" = 2 ] || fail "an unknown argument to pontiro did not end it with status 2 (got $status)"
     [ ! -e "$home/.config" ] || fail "pontiro with an argument touched the user's folder"
 
     Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
