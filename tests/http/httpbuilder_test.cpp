@@ -431,6 +431,11 @@ TEST_F(HttpBuilderTest, StopEndsAWaitAtEveryStage)
         }
         if (c.wait == Send)
         {
+            // The upload begins once the 16 MiB body is built, which a slow
+            // or instrumented build may take a while to do; then it moves
+            // until the buffers are full.
+            for (int i = 0; i < 200 && builder.m_sent.load() <= 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
             long last = -1;
             for (int i = 0; i < 100 && builder.m_sent.load() != last; ++i)
             {
